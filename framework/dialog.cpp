@@ -1,0 +1,229 @@
+#include "dialog.h"
+
+#include <vector>
+
+#include "app.h"
+#include "data_exchange.h"
+
+namespace framework {
+
+namespace {
+
+// The window property that ties a window to its Dialog object. A property
+// (rather than DWLP_USER) cannot be mistaken on a dialog that is not ours.
+const char kObjectProperty[] = "framework.Dialog";
+
+// For these messages a dialog procedure returns the result itself instead
+// of storing it in DWLP_MSGRESULT.
+bool ReturnsResultDirectly(UINT message)
+{
+    switch (message) {
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_COMPAREITEM:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+    case WM_QUERYDRAGICON:
+    case WM_INITDIALOG:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+Dialog::Dialog(UINT templateId) : templateId_(templateId) {}
+
+Dialog::~Dialog()
+{
+    if (hwnd_) {
+        // The object goes first: the window must not call back into it.
+        RemovePropA(hwnd_, kObjectProperty);
+        HWND window = hwnd_;
+        hwnd_ = nullptr;
+        ::DestroyWindow(window);
+    }
+}
+
+const DLGTEMPLATE* Dialog::LoadTemplate() const
+{
+    HINSTANCE module = ModuleInstance();
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(templateId_), MAKEINTRESOURCEA(5));
+    if (!resource)
+        return nullptr;
+    HGLOBAL loaded = LoadResource(module, resource);
+    if (!loaded)
+        return nullptr;
+    return static_cast<const DLGTEMPLATE*>(LockResource(loaded));
+}
+
+bool Dialog::Create(HWND parent)
+{
+    const DLGTEMPLATE* dialogTemplate = LoadTemplate();
+    return dialogTemplate && CreateIndirect(dialogTemplate, parent);
+}
+
+bool Dialog::CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND parent)
+{
+    HWND window = CreateDialogIndirectParamA(ModuleInstance(), dialogTemplate, parent, DialogProc,
+                                             reinterpret_cast<LPARAM>(this));
+    return window != nullptr;
+}
+
+Dialog* Dialog::FromHandle(HWND window)
+{
+    return window ? static_cast<Dialog*>(GetPropA(window, kObjectProperty)) : nullptr;
+}
+
+BOOL Dialog::DestroyWindow() { return hwnd_ ? ::DestroyWindow(hwnd_) : FALSE; }
+
+void Dialog::EndDialog(int result)
+{
+    modalResult_ = result;
+    continueModal_ = false;
+    if (hwnd_)
+        PostMessageA(hwnd_, WM_NULL, 0, 0);  // wakes a loop that waits for a message
+}
+
+void Dialog::UpdateData(bool saveAndValidate)
+{
+    DataExchange exchange(hwnd_, saveAndValidate);
+    DoDataExchange(exchange);
+}
+
+BOOL Dialog::OnInitDialog()
+{
+    UpdateData(false);
+    return TRUE;
+}
+
+bool Dialog::OnCommand(WORD id, WORD code)
+{
+    if (code != BN_CLICKED)
+        return false;
+    if (id == IDOK) {
+        OnOK();
+        return true;
+    }
+    if (id == IDCANCEL) {
+        OnCancel();
+        return true;
+    }
+    return false;
+}
+
+bool Dialog::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+
+bool Dialog::PreTranslateMessage(MSG& msg)
+{
+    bool input = (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
+                 (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST);
+    return input && IsDialogMessageA(hwnd_, &msg);
+}
+
+INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    Dialog* self;
+    if (message == WM_INITDIALOG) {
+        self = reinterpret_cast<Dialog*>(lParam);
+        self->hwnd_ = window;
+        SetPropA(window, kObjectProperty, self);
+    } else {
+        self = FromHandle(window);
+    }
+    if (!self)
+        return FALSE;
+    try {
+        return self->Dispatch(message, wParam, lParam);
+    } catch (...) {
+        // Nothing may unwind through the system's dialog code.
+        return FALSE;
+    }
+}
+
+INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog();
+    case WM_COMMAND:
+        return OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+    case WM_NCDESTROY:
+        RemovePropA(hwnd_, kObjectProperty);
+        hwnd_ = nullptr;
+        OnNcDestroy();  // may delete this
+        return FALSE;
+    default:
+        break;
+    }
+    LRESULT result = 0;
+    if (!OnMessage(message, wParam, lParam, result))
+        return FALSE;
+    if (ReturnsResultDirectly(message))
+        return static_cast<INT_PTR>(result);
+    SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
+bool Dialog::PreTranslateChain(MSG& msg)
+{
+    // From the target window up to this one, each of our dialogs may take the message.
+    for (HWND window = msg.hwnd; window; window = GetParent(window)) {
+        Dialog* dialog = FromHandle(window);
+        if (dialog && dialog->PreTranslateMessage(msg))
+            return true;
+        if (window == hwnd_)
+            break;
+    }
+    return false;
+}
+
+void Dialog::ShowAfterIdle()
+{
+    ShowWindow(hwnd_, SW_SHOWNORMAL);
+    UpdateWindow(hwnd_);
+}
+
+int Dialog::RunModalLoop(DWORD flags)
+{
+    bool showOnIdle = (flags & kModalShowOnIdle) != 0;
+    continueModal_ = true;
+    MSG msg;
+    while (continueModal_ && hwnd_) {
+        if (showOnIdle && !PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            ShowAfterIdle();
+            showOnIdle = false;
+        }
+        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            PostQuitMessage(static_cast<int>(msg.wParam));  // leave WM_QUIT for the outer loop
+            continueModal_ = false;
+            modalResult_ = -1;
+            break;
+        }
+        if (got == -1)
+            break;
+        if (!PreTranslateChain(msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    continueModal_ = false;
+    return modalResult_;
+}
+
+std::string WindowText(HWND window)
+{
+    int length = GetWindowTextLengthA(window);
+    std::vector<char> buffer(static_cast<size_t>(length) + 1);
+    int n = GetWindowTextA(window, buffer.data(), length + 1);
+    return std::string(buffer.data(), n > 0 ? n : 0);
+}
+
+}  // namespace framework

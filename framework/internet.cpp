@@ -1,0 +1,97 @@
+#include "internet.h"
+
+#include <cstring>
+
+namespace framework {
+
+namespace {
+// One block read from WinINet serves about 64 reads of a 1 KiB chunk.
+constexpr size_t kBlockSize = 64 * 1024;
+}  // namespace
+
+void ThrowInternetError(DWORD code, DWORD_PTR context) { throw InternetError(code, context); }
+
+InternetSession::InternetSession(const char* agent, DWORD_PTR context, DWORD accessType,
+                                 const char* proxy, const char* proxyBypass, DWORD flags)
+    : handle_(InternetOpenA(agent, accessType, proxy, proxyBypass, flags)), context_(context)
+{
+    if (!handle_)
+        ThrowInternetError(GetLastError(), context);
+}
+
+std::unique_ptr<HttpConnection> InternetSession::GetHttpConnection(const std::string& server,
+                                                                   INTERNET_PORT port)
+{
+    HINTERNET connection = InternetConnectA(handle_.get(), server.c_str(), port, nullptr, nullptr,
+                                            INTERNET_SERVICE_HTTP, 0, context_);
+    if (!connection)
+        ThrowInternetError(GetLastError(), context_);
+    return std::make_unique<HttpConnection>(connection, context_);
+}
+
+std::unique_ptr<HttpRequest> HttpConnection::OpenRequest(const char* verb, const std::string& object,
+                                                         DWORD_PTR context, DWORD flags)
+{
+    HINTERNET request = HttpOpenRequestA(handle_.get(), verb, object.c_str(), nullptr, nullptr,
+                                         nullptr, flags, context);
+    if (!request)
+        ThrowInternetError(GetLastError(), context);
+    return std::make_unique<HttpRequest>(request, context);
+}
+
+bool HttpRequest::AddRequestHeaders(const char* headers, DWORD length, DWORD flags)
+{
+    return HttpAddRequestHeadersA(handle_.get(), headers, length, flags) != FALSE;
+}
+
+void HttpRequest::SendRequest()
+{
+    if (!HttpSendRequestA(handle_.get(), nullptr, 0, nullptr, 0))
+        ThrowInternetError(GetLastError(), context_);
+}
+
+bool HttpRequest::QueryInfoStatusCode(DWORD& status)
+{
+    DWORD size = sizeof status;
+    return HttpQueryInfoA(handle_.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                          &size, nullptr) != FALSE;
+}
+
+bool HttpRequest::QueryInfo(DWORD level, std::string& value, DWORD* index)
+{
+    std::vector<char> buffer(1024);
+    for (;;) {
+        DWORD size = static_cast<DWORD>(buffer.size());
+        DWORD start = index ? *index : 0;
+        if (HttpQueryInfoA(handle_.get(), level, buffer.data(), &size, index ? index : nullptr)) {
+            value.assign(buffer.data(), size);
+            return true;
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+            return false;
+        if (index)
+            *index = start;
+        buffer.resize(static_cast<size_t>(size) + 1);
+    }
+}
+
+UINT HttpRequest::Read(void* buffer, UINT size)
+{
+    if (blockStart_ == blockEnd_) {
+        if (block_.empty())
+            block_.resize(kBlockSize);
+        DWORD got = 0;
+        if (!InternetReadFile(handle_.get(), block_.data(), static_cast<DWORD>(block_.size()), &got))
+            ThrowInternetError(GetLastError(), context_);
+        blockStart_ = 0;
+        blockEnd_ = got;
+        if (got == 0)
+            return 0;
+    }
+    UINT n = static_cast<UINT>(std::min<size_t>(size, blockEnd_ - blockStart_));
+    std::memcpy(buffer, block_.data() + blockStart_, n);
+    blockStart_ += n;
+    return n;
+}
+
+}  // namespace framework

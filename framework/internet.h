@@ -1,0 +1,91 @@
+// An internet session, connection and HTTP request over WinINet. Every
+// failure of the platform is raised as one exception type, InternetError.
+#pragma once
+
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "handles.h"
+
+namespace framework {
+
+class InternetError : public std::exception {
+public:
+    InternetError(DWORD code, DWORD_PTR context) : code_(code), context_(context) {}
+    const char* what() const noexcept override { return "internet error"; }
+    DWORD code() const { return code_; }
+    DWORD_PTR context() const { return context_; }
+
+private:
+    DWORD code_;
+    DWORD_PTR context_;
+};
+
+[[noreturn]] void ThrowInternetError(DWORD code, DWORD_PTR context);
+
+class HttpRequest;
+
+class HttpConnection {
+public:
+    HttpConnection(HINTERNET handle, DWORD_PTR context) : handle_(handle), context_(context) {}
+
+    // Raises InternetError when the request cannot be opened.
+    std::unique_ptr<HttpRequest> OpenRequest(const char* verb, const std::string& object,
+                                             DWORD_PTR context, DWORD flags);
+    void Close() { handle_.reset(); }
+
+private:
+    InternetHandle handle_;
+    DWORD_PTR context_;
+};
+
+class HttpRequest {
+public:
+    HttpRequest(HINTERNET handle, DWORD_PTR context) : handle_(handle), context_(context) {}
+
+    bool AddRequestHeaders(const char* headers, DWORD length, DWORD flags);
+    void SendRequest();
+    // False when the status cannot be read as a number.
+    bool QueryInfoStatusCode(DWORD& status);
+    // False when the response has no such header.
+    bool QueryInfo(DWORD level, std::string& value, DWORD* index = nullptr);
+
+    // Reads at most size bytes; 0 at the end of the body. The body is taken
+    // from the network in large blocks, so that small reads do not each cost
+    // a call into WinINet. Raises InternetError when the platform read fails.
+    UINT Read(void* buffer, UINT size);
+
+    void Close() { handle_.reset(); }
+
+private:
+    InternetHandle handle_;
+    DWORD_PTR context_;
+    std::vector<char> block_;
+    size_t blockStart_ = 0;
+    size_t blockEnd_ = 0;
+};
+
+class InternetSession {
+public:
+    // Raises InternetError when the system internet handle cannot be opened.
+    InternetSession(const char* agent, DWORD_PTR context, DWORD accessType, const char* proxy,
+                    const char* proxyBypass, DWORD flags);
+    virtual ~InternetSession() = default;
+    InternetSession(const InternetSession&) = delete;
+    InternetSession& operator=(const InternetSession&) = delete;
+
+    virtual void Close() { handle_.reset(); }
+
+    std::unique_ptr<HttpConnection> GetHttpConnection(const std::string& server,
+                                                      INTERNET_PORT port);
+    DWORD_PTR context() const { return context_; }
+    HINTERNET handle() const { return handle_.get(); }
+
+private:
+    InternetHandle handle_;
+    DWORD_PTR context_;
+};
+
+}  // namespace framework

@@ -1,0 +1,46 @@
+// A file created for writing, written through a buffer of its own so that
+// many small writes cost few system calls.
+#pragma once
+
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "handles.h"
+
+namespace framework {
+
+class FileError : public std::exception {
+public:
+    explicit FileError(DWORD code) : code_(code) {}
+    const char* what() const noexcept override { return "file error"; }
+    DWORD code() const { return code_; }
+
+private:
+    DWORD code_;
+};
+
+class OutputFile {
+public:
+    OutputFile() = default;
+    ~OutputFile();  // closes without reporting; call Close to learn of a failed flush
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Creates the file, or empties it when it exists, for reading and writing,
+    // shared with nobody. False when it cannot be opened.
+    bool Open(const std::string& path);
+    // Raises FileError when the data cannot be written.
+    void Write(const void* data, size_t size);
+    // Writes what is buffered and closes the file; raises FileError when that fails.
+    void Close();
+
+private:
+    void Flush();
+
+    FileHandle handle_;
+    std::vector<char> buffer_;
+    size_t used_ = 0;
+};
+
+}  // namespace framework

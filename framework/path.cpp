@@ -1,0 +1,63 @@
+#include "path.h"
+
+#include <vector>
+
+namespace framework {
+
+std::string ModuleFileName(HMODULE module)
+{
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        DWORD n = GetModuleFileNameA(module, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0)
+            return {};
+        if (n < buffer.size())
+            return std::string(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string RemoveFileSpec(const std::string& path)
+{
+    std::vector<char> buffer(path.begin(), path.end());
+    buffer.push_back('\0');
+    PathRemoveFileSpecA(buffer.data());
+    return buffer.data();
+}
+
+bool AppendPath(std::string& path, const char* more)
+{
+    if (path.size() >= MAX_PATH)
+        return false;
+    char buffer[MAX_PATH];
+    lstrcpynA(buffer, path.c_str(), MAX_PATH);
+    if (!PathAppendA(buffer, more))
+        return false;
+    path = buffer;
+    return true;
+}
+
+std::string TempFolder()
+{
+    char buffer[MAX_PATH];
+    DWORD n = GetTempPathA(MAX_PATH, buffer);
+    if (n == 0 || n >= MAX_PATH)
+        return {};
+    return std::string(buffer, n);
+}
+
+std::string ReadProfileString(const char* section, const char* key, const char* fallback,
+                              const std::string& file)
+{
+    std::vector<char> buffer(512);
+    for (;;) {
+        DWORD n = GetPrivateProfileStringA(section, key, fallback, buffer.data(),
+                                           static_cast<DWORD>(buffer.size()), file.c_str());
+        // A result of size - 1 means the text may have been cut: try a larger buffer.
+        if (n + 1 < buffer.size() || buffer.size() >= (1u << 20))
+            return std::string(buffer.data(), n);
+        buffer.resize(buffer.size() * 4);
+    }
+}
+
+}  // namespace framework

@@ -1,0 +1,11 @@
+// Starts a worker thread that nobody waits for.
+#pragma once
+
+namespace framework {
+
+using ThreadProc = unsigned(__stdcall*)(void* parameter);
+
+// False when the thread could not be created.
+bool StartWorkerThread(ThreadProc proc, void* parameter);
+
+}  // namespace framework
