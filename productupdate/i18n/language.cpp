@@ -1,0 +1,64 @@
+#include "language.h"
+
+#include <vector>
+
+#include "companions/common/language_resource.h"
+#include "framework/app.h"
+#include "framework/path.h"
+#include "startup/module_state.h"
+
+namespace {
+const char kSection[] = "Frame";
+}
+
+LanguageResource* LoadLanguageLibrary(const char* directory)
+{
+    std::string path = directory
+        ? std::string(directory)
+        : framework::RemoveFileSpec(framework::ModuleFileName(framework::ModuleInstance()));
+    if (!framework::AppendPath(path, "common.dll"))
+        return nullptr;  // a cut path would load some other file
+    HMODULE library = LoadLibraryA(path.c_str());
+    if (!library)
+        return nullptr;
+    auto get = reinterpret_cast<GetLanguageResAProc>(
+        reinterpret_cast<void*>(GetProcAddress(library, "GetLanguageResA")));
+    if (!get) {
+        FreeLibrary(library);
+        return nullptr;
+    }
+    Module().languageLibrary = library;
+    return get();
+}
+
+std::string LoadModuleString(UINT id)
+{
+    // The table holds UTF-16; the wizard's texts are narrow, in the ANSI code page.
+    const wchar_t* text = nullptr;
+    int length = LoadStringW(framework::ModuleInstance(), id, reinterpret_cast<LPWSTR>(&text), 0);
+    if (length <= 0 || !text)
+        return {};
+    int size = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, length, narrow.data(), size, nullptr, nullptr);
+    return narrow;
+}
+
+std::string LoadLocalizedString(const char* key, UINT fallbackId)
+{
+    std::string text;
+    if (LanguageResource* language = Module().languageResource) {
+        const char* found = language->LookupText(Module().LanguageId, kSection, key, &text);
+        if (found)
+            text = found;
+    }
+    if (text.empty())
+        text = LoadModuleString(fallbackId);
+    return text;
+}
+
+void SetLocalizedItemText(HWND dialog, int controlId, const char* key)
+{
+    SetDlgItemTextA(dialog, controlId,
+                    LoadLocalizedString(key, static_cast<UINT>(controlId)).c_str());
+}

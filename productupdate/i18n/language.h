@@ -1,0 +1,25 @@
+// The wizard's texts: looked up in the product's language library by key,
+// section "Frame", with this module's string table as the fallback.
+#pragma once
+
+#include <string>
+
+#include "framework/win.h"
+
+struct LanguageResource;
+
+// Loads common.dll from the directory (this module's folder when null) and
+// returns its language object; null when the library or its export is missing.
+// The library stays loaded for the life of the process.
+LanguageResource* LoadLanguageLibrary(const char* directory);
+
+// The language text of the key, or else the string resource fallbackId of
+// this module, or else an empty text.
+std::string LoadLocalizedString(const char* key, UINT fallbackId);
+
+// Sets the control's text to LoadLocalizedString(key, controlId), also when
+// that text is empty.
+void SetLocalizedItemText(HWND dialog, int controlId, const char* key);
+
+// A string resource of this module, in the ANSI code page; empty when missing.
+std::string LoadModuleString(UINT id);
