@@ -1,0 +1,122 @@
+// The language lookups against our real language library beside the test
+// program, and the fallbacks of the module's own string table.
+#include <gtest/gtest.h>
+
+#include "companions/common/language_resource.h"
+#include "i18n/language.h"
+#include "startup/module_state.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+// Code-page-936 bytes, written out so that the test does not depend on the
+// conversions it checks.
+const char kSearchError[] = "\xB2\xE9\xD1\xAF\xB8\xFC\xD0\xC2\xB3\xF6\xB4\xED\xA3\xA1";  // 查询更新出错！
+const char kNext[] = "\xCF\xC2\xD2\xBB\xB2\xBD(&N) >";                                // 下一步(&N) >
+const char kWelcomeTip[] =
+    "\xBB\xB6\xD3\xAD\xCA\xB9\xD3\xC3\xD4\xDA\xCF\xDF\xC9\xFD\xBC\xB6\xA1\xA3";  // 欢迎使用在线升级。
+
+class Lookups : public testing::Test {
+protected:
+    void SetUp() override { saved = Module(); }
+    void TearDown() override { Module() = saved; }
+
+    void UseLibrary(int languageId)
+    {
+        Module().languageResource = LoadLanguageLibrary(nullptr);
+        ASSERT_NE(Module().languageResource, nullptr) << "common.dll beside the test program";
+        Module().languageResource->Initialize();
+        Module().LanguageId = languageId;
+    }
+
+    ModuleState saved;
+};
+
+TEST_F(Lookups, WithoutTheLibraryEveryLookupTakesItsFallback)
+{
+    TempFolder empty;
+    EXPECT_EQ(LoadLanguageLibrary(empty.path().c_str()), nullptr);
+    Module().languageResource = nullptr;
+
+    EXPECT_EQ(LoadLocalizedString("IDS_SEARCHERROR", 7), kSearchError);
+    EXPECT_EQ(LoadLocalizedString("IDC_NEXT", 3002), "") << "no string 3002 exists";
+    EXPECT_EQ(LoadLocalizedString("IDC_WELCOMETIP", 3007), "");
+}
+
+TEST_F(Lookups, TheLibraryAnswersByLanguageSectionAndKey)
+{
+    UseLibrary(2052);
+    EXPECT_EQ(LoadLocalizedString("IDC_NEXT", 3002), kNext);
+    EXPECT_EQ(LoadLocalizedString("IDC_WELCOMETIP", 3007), kWelcomeTip);
+    EXPECT_EQ(LoadLocalizedString("IDS_SEARCHERROR", 7), kSearchError);
+
+    UseLibrary(1033);
+    EXPECT_EQ(LoadLocalizedString("IDC_NEXT", 3002), "&Next >");
+    EXPECT_EQ(LoadLocalizedString("IDS_SEARCHERROR", 7), "The update check failed!");
+    EXPECT_EQ(LoadLocalizedString("IDC_QUERYING", 3009),
+              "Looking for the latest product and components, please wait.\n\n"
+              "This may take a few minutes.");
+
+    UseLibrary(1234);  // a language without a file
+    EXPECT_EQ(LoadLocalizedString("IDS_SEARCHERROR", 7), kSearchError);
+    EXPECT_EQ(LoadLocalizedString("IDC_NEXT", 3002), "");
+}
+
+TEST_F(Lookups, AnEmptyTextFallsBackToTheStringTable)
+{
+    std::string file = ProgramFolder() + "\\languages\\4242.lng";
+    {
+        TempFolder scratch;
+        CopyFileTo(scratch.Write("4242.lng", "[Frame]\nIDC_NEXT=\nIDS_SEARCHERROR=\n"), file);
+    }
+    UseLibrary(4242);
+    EXPECT_EQ(LoadLocalizedString("IDC_NEXT", 3002), "");
+    EXPECT_EQ(LoadLocalizedString("IDS_SEARCHERROR", 7), kSearchError);
+    DeleteFileA(file.c_str());
+}
+
+TEST_F(Lookups, ItemTextIsAlwaysReplaced)
+{
+    Module().languageResource = nullptr;
+    HWND parent = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                                nullptr);
+    HWND edit = CreateWindowA("STATIC", "template text", WS_CHILD, 0, 0, 10, 10, parent,
+                              reinterpret_cast<HMENU>(3002), nullptr, nullptr);
+    SetLocalizedItemText(parent, 3002, "IDC_NEXT");
+    char text[64];
+    GetWindowTextA(edit, text, sizeof text);
+    EXPECT_STREQ(text, "");
+
+    UseLibrary(2052);
+    SetLocalizedItemText(parent, 3002, "IDC_NEXT");
+    GetWindowTextA(edit, text, sizeof text);
+    EXPECT_STREQ(text, kNext);
+    DestroyWindow(parent);
+}
+
+// The positions in the table of virtual operations are the interface, not
+// the declaration in our header: call them by index, as another compiler's
+// caller would.
+TEST(LanguageLibrary, InitializeAndLookupTextSitAtPositionsTwoAndSeven)
+{
+    HMODULE library = LoadLibraryA((ProgramFolder() + "\\common.dll").c_str());
+    ASSERT_NE(library, nullptr);
+    auto get = reinterpret_cast<void* (__stdcall*)()>(
+        reinterpret_cast<void*>(GetProcAddress(library, "GetLanguageResA")));
+    ASSERT_NE(get, nullptr);
+    void* object = get();
+    void** table = *static_cast<void***>(object);
+
+    using Initialize = int(__stdcall*)(void*);
+    using LookupText = const char*(__stdcall*)(void*, int, const char*, const char*, void*);
+    reinterpret_cast<Initialize>(table[1])(object);
+    const char* text = reinterpret_cast<LookupText>(table[6])(object, 1033, "Frame", "IDOK", nullptr);
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, "&OK");
+    EXPECT_EQ(reinterpret_cast<LookupText>(table[6])(object, 1033, "Frame", "NoSuchKey", nullptr),
+              nullptr);
+    EXPECT_EQ(reinterpret_cast<LookupText>(table[6])(object, 1033, "NoSuchSection", "IDOK", nullptr),
+              nullptr);
+}
+
+}  // namespace

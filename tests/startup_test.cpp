@@ -1,0 +1,132 @@
+// The module's start-up: each source of the install, user data and data
+// directory, and each fallback, on the real registry of the Wine prefix.
+#include <gtest/gtest.h>
+
+#include "framework/app.h"
+#include "startup/directories.h"
+#include "startup/module_state.h"
+#include "support/registry.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+const char kServerKey[] = "CLSID\\{6D2B8E41-7F3A-4C95-A1E6-0B5C9D2F4A73}\\InprocServer32";
+const char kServerKeyRoot[] = "CLSID\\{6D2B8E41-7F3A-4C95-A1E6-0B5C9D2F4A73}";
+const char kCurrentVersion[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+const char kShellFolders[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+class InstallDirectory : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        DeleteRegTree(HKEY_CLASSES_ROOT, kServerKeyRoot);
+        Module().installDirectory.clear();
+    }
+    void TearDown() override
+    {
+        DeleteRegTree(HKEY_CLASSES_ROOT, kServerKeyRoot);
+        DeleteFileA(componentBesideUs.c_str());
+        Module().installDirectory.clear();
+    }
+
+    std::string componentBesideUs = ProgramFolder() + "\\OrlithEWA.OCX";
+    SavedRegValue commonFiles{HKEY_LOCAL_MACHINE, kCurrentVersion, "CommonFilesDir"};
+};
+
+TEST_F(InstallDirectory, IsTheFolderOfTheRegisteredComponent)
+{
+    WriteRegString(HKEY_CLASSES_ROOT, kServerKey, nullptr, "C:\\X\\Y\\comp.ocx");
+    EXPECT_EQ(GetInstallDirectory(), "C:\\X\\Y");
+
+    // Found once, then kept for the life of the module.
+    WriteRegString(HKEY_CLASSES_ROOT, kServerKey, nullptr, "C:\\Other\\comp.ocx");
+    EXPECT_EQ(GetInstallDirectory(), "C:\\X\\Y");
+}
+
+TEST_F(InstallDirectory, IsTheModulesFolderWhenTheComponentLiesThere)
+{
+    TempFolder unused;
+    CopyFileTo(unused.Write("c", "x"), componentBesideUs);
+    WriteRegString(HKEY_LOCAL_MACHINE, kCurrentVersion, "CommonFilesDir", "C:\\Common");
+    EXPECT_EQ(GetInstallDirectory(), ProgramFolder());
+}
+
+TEST_F(InstallDirectory, FallsBackToTheCommonFilesAndThenToTheModulesFolder)
+{
+    WriteRegString(HKEY_LOCAL_MACHINE, kCurrentVersion, "CommonFilesDir", "C:\\Common");
+    EXPECT_EQ(GetInstallDirectory(), "C:\\Common\\Orlith\\Quenby");
+
+    Module().installDirectory.clear();
+    DeleteRegValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "CommonFilesDir");
+    EXPECT_EQ(GetInstallDirectory(), ProgramFolder());
+}
+
+class UserDirectories : public testing::Test {
+protected:
+    SavedRegValue appData{HKEY_CURRENT_USER, "Volatile Environment", "APPDATA"};
+    TempFolder folder;
+};
+
+TEST_F(UserDirectories, UserDataIsVelnorUnderTheApplicationData)
+{
+    WriteRegString(HKEY_CURRENT_USER, "Volatile Environment", "APPDATA", folder.path());
+    ResolveUserDirectories();
+    EXPECT_EQ(Module().hostDirectory, ProgramFolder());
+    EXPECT_EQ(Module().userDataDirectory, folder / "Velnor");
+    EXPECT_TRUE(PathIsDirectoryA((folder / "Velnor").c_str()));
+}
+
+TEST_F(UserDirectories, UserDataIsTheHostDirectoryWithoutAnExistingApplicationData)
+{
+    WriteRegString(HKEY_CURRENT_USER, "Volatile Environment", "APPDATA", folder / "missing");
+    ResolveUserDirectories();
+    EXPECT_EQ(Module().userDataDirectory, ProgramFolder());
+    EXPECT_FALSE(FileExists(folder / "missing"));
+
+    DeleteRegValue(HKEY_CURRENT_USER, "Volatile Environment", "APPDATA");
+    ResolveUserDirectories();
+    EXPECT_EQ(Module().userDataDirectory, ProgramFolder());
+}
+
+class DataDirectory : public testing::Test {
+protected:
+    SavedRegValue commonAppData{HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData"};
+    TempFolder folder;
+};
+
+TEST_F(DataDirectory, IsVelnorUnderTheCommonApplicationDataAndIsCreated)
+{
+    WriteRegString(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData", folder.path());
+    std::string directory;
+    EXPECT_EQ(ResolveDataDirectory(directory), 1);
+    EXPECT_EQ(directory, folder / "Velnor");
+    EXPECT_TRUE(PathIsDirectoryA(directory.c_str()));
+}
+
+TEST_F(DataDirectory, AsksTheShellWhenTheRegistryHasNoValue)
+{
+    DeleteRegValue(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData");
+    char shell[MAX_PATH];
+    ASSERT_GE(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_DEFAULT, shell), 0);
+    std::string directory;
+    EXPECT_EQ(ResolveDataDirectory(directory), 1);
+    EXPECT_EQ(directory, std::string(shell) + "\\Velnor");
+}
+
+TEST(LanguageId, IsReadFromConfigIniInTheInstallDirectory)
+{
+    ModuleState saved = Module();
+    TempFolder install;
+    install.Write("config.ini", "[Other_Param]\r\nLanguageID=1033\r\n");
+    Module().installDirectory = install.path();
+    framework::App::Current()->InitInstance();
+    EXPECT_EQ(Module().LanguageId, 1033);
+    EXPECT_EQ(Module().languageResource, nullptr) << "no common.dll in the install directory";
+
+    DeleteFileA((install / "config.ini").c_str());
+    framework::App::Current()->InitInstance();
+    EXPECT_EQ(Module().LanguageId, 2052);
+    Module() = saved;
+}
+
+}  // namespace
