@@ -1,5 +1,6 @@
 #include "internet.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace framework {
@@ -75,23 +76,39 @@ bool HttpRequest::QueryInfo(DWORD level, std::string& value, DWORD* index)
     }
 }
 
+bool HttpRequest::Refill()
+{
+    if (block_.empty())
+        block_.resize(kBlockSize);
+    // Take what has arrived (waiting only until something has), so that a
+    // slow server still gives steady progress.
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(handle_.get(), &available, 0, 0))
+        ThrowInternetError(GetLastError(), context_);
+    DWORD wanted = available == 0 ? static_cast<DWORD>(block_.size())
+                                   : std::min<DWORD>(available, static_cast<DWORD>(block_.size()));
+    DWORD got = 0;
+    if (!InternetReadFile(handle_.get(), block_.data(), wanted, &got))
+        ThrowInternetError(GetLastError(), context_);
+    blockStart_ = 0;
+    blockEnd_ = got;
+    return got > 0;
+}
+
 UINT HttpRequest::Read(void* buffer, UINT size)
 {
-    if (blockStart_ == blockEnd_) {
-        if (block_.empty())
-            block_.resize(kBlockSize);
-        DWORD got = 0;
-        if (!InternetReadFile(handle_.get(), block_.data(), static_cast<DWORD>(block_.size()), &got))
-            ThrowInternetError(GetLastError(), context_);
-        blockStart_ = 0;
-        blockEnd_ = got;
-        if (got == 0)
-            return 0;
+    // Full reads but at the end of the body, as a direct read of that size gives.
+    auto* out = static_cast<char*>(buffer);
+    UINT got = 0;
+    while (got < size) {
+        if (blockStart_ == blockEnd_ && !Refill())
+            break;
+        UINT n = static_cast<UINT>(std::min<size_t>(size - got, blockEnd_ - blockStart_));
+        std::memcpy(out + got, block_.data() + blockStart_, n);
+        blockStart_ += n;
+        got += n;
     }
-    UINT n = static_cast<UINT>(std::min<size_t>(size, blockEnd_ - blockStart_));
-    std::memcpy(buffer, block_.data() + blockStart_, n);
-    blockStart_ += n;
-    return n;
+    return got;
 }
 
 }  // namespace framework

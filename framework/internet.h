@@ -52,14 +52,16 @@ public:
     // False when the response has no such header.
     bool QueryInfo(DWORD level, std::string& value, DWORD* index = nullptr);
 
-    // Reads at most size bytes; 0 at the end of the body. The body is taken
-    // from the network in large blocks, so that small reads do not each cost
-    // a call into WinINet. Raises InternetError when the platform read fails.
+    // Reads size bytes, fewer only at the end of the body (0 there). The body
+    // is taken from the network in large blocks, so that small reads do not
+    // each cost a call into WinINet. Raises InternetError when a read fails.
     UINT Read(void* buffer, UINT size);
 
     void Close() { handle_.reset(); }
 
 private:
+    bool Refill();  // false at the end of the body
+
     InternetHandle handle_;
     DWORD_PTR context_;
     std::vector<char> block_;

@@ -55,6 +55,12 @@ void OutputFile::Flush()
         throw FileError(GetLastError());
 }
 
+void OutputFile::Abandon()
+{
+    used_ = 0;
+    handle_.reset();
+}
+
 void OutputFile::Close()
 {
     if (!handle_)

@@ -34,6 +34,8 @@ public:
     void Write(const void* data, size_t size);
     // Writes what is buffered and closes the file; raises FileError when that fails.
     void Close();
+    // Closes the file without writing what is buffered, for a file about to be deleted.
+    void Abandon();
 
 private:
     void Flush();

@@ -1,0 +1,28 @@
+// The rules of a transfer that need no network: status classes, the redirect
+// target, the declared length and the percentage.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "framework/win.h"
+
+// The request headers added to every request: 45 bytes, with the ideographic
+// space of code page 936 (A1 A1) after "User-Agent:".
+extern const char kHeaderBlock[];
+
+inline bool IsRedirectStatus(DWORD status) { return status == 301 || status == 302 || status == 303; }
+inline bool IsSuccessStatus(DWORD status) { return status >= 200 && status <= 299; }
+
+// The text after the first "Location: " of the raw header block, up to the
+// end of its line; nothing when the block has none.
+std::optional<std::string> FindRedirectLocation(const std::string& rawHeaders);
+
+// A Content-Length value: decimal digits only, blanks around them allowed.
+// Nothing for any other text, which cannot tell whether a body arrived whole.
+std::optional<std::uint64_t> ParseContentLength(const std::string& text);
+
+// received × 100 ÷ total, truncated, without overflow for any size. Bytes
+// beyond a declared length of 0 count as 100.
+UINT ProgressPercent(std::uint64_t received, std::uint64_t total);

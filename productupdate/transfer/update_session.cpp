@@ -1,0 +1,187 @@
+#include "update_session.h"
+
+#include "framework/output_file.h"
+#include "framework/worker_thread.h"
+#include "transfer_rules.h"
+
+namespace {
+
+constexpr DWORD_PTR kContext = 1;
+constexpr DWORD kRequestFlags =
+    INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_AUTO_REDIRECT;
+constexpr UINT kChunk = 1023;
+
+[[noreturn]] void Fail() { framework::ThrowInternetError(0, kContext); }
+
+framework::ParsedUrl SplitHttpUrl(const std::string& url)
+{
+    framework::ParsedUrl parsed;
+    if (!framework::ParseUrl(url, parsed) || parsed.service != framework::InternetService::Http)
+        Fail();
+    return parsed;
+}
+
+// The declared length of the body. Missing, unreadable and contradicting
+// lengths all fail: without one, a body cut short cannot be told from a whole one.
+std::uint64_t DeclaredLength(framework::HttpRequest& request)
+{
+    std::string text;
+    DWORD index = 0;
+    if (!request.QueryInfo(HTTP_QUERY_CONTENT_LENGTH, text, &index))
+        Fail();
+    std::optional<std::uint64_t> length = ParseContentLength(text);
+    if (!length)
+        Fail();
+    for (std::string other; request.QueryInfo(HTTP_QUERY_CONTENT_LENGTH, other, &index);) {
+        if (ParseContentLength(other) != length)
+            Fail();
+    }
+    return *length;
+}
+
+// A notice that outlives the session that could not start: a posted message
+// may arrive after the poster is gone.
+const DownloadNotice kNoWorkerNotice = {1, TRUE, FALSE, 0};
+
+void PostNoWorker(HWND window, UINT message)
+{
+    if (IsWindow(window))
+        PostMessageA(window, message, 0, reinterpret_cast<LPARAM>(&kNoWorkerNotice));
+}
+
+}  // namespace
+
+UpdateSession::UpdateSession(const std::string& url, const std::string& file, HWND notifyWindow)
+    : InternetSession("Orlith", kContext, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0),
+      m_strUrl(url), m_hNotifyWnd(notifyWindow), m_strFile(file)
+{
+}
+
+int UpdateSession::Start()
+{
+    if (framework::StartWorkerThread(&DownloadThreadProc, this))
+        return 0;
+    PostNoWorker(m_hNotifyWnd, m_nNotifyMsg);
+    if (m_bAutoDelete)
+        delete this;
+    return 1;
+}
+
+unsigned __stdcall UpdateSession::DownloadThreadProc(void* parameter)
+{
+    auto* session = static_cast<UpdateSession*>(parameter);
+    int result = 1;
+    try {
+        result = session->Download();
+    } catch (...) {
+        result = 1;  // nothing leaves the worker
+    }
+    DownloadNotice done = {1, result == 1, result == 0, 0};
+    session->Notify(done);
+    if (session->m_bAutoDelete)
+        delete session;
+    return static_cast<unsigned>(result);
+}
+
+void UpdateSession::Notify(const DownloadNotice& notice)
+{
+    if (IsWindow(m_hNotifyWnd))
+        SendMessageA(m_hNotifyWnd, m_nNotifyMsg, reinterpret_cast<WPARAM>(this),
+                     reinterpret_cast<LPARAM>(&notice));
+}
+
+int UpdateSession::Download()
+{
+    DeleteUrlCacheEntryA(m_strUrl.c_str());
+    framework::OutputFile file;
+    if (!file.Open(m_strFile))
+        return 1;
+    int result = 0;
+    try {
+        Transfer(file);
+        file.Close();  // a failed flush fails the transfer too
+    } catch (...) {
+        // Internet errors, a full disk, no memory: all fail the transfer.
+        result = 1;
+    }
+    if (result == 1) {
+        file.Abandon();
+        DeleteFileA(m_strFile.c_str());  // a failed transfer leaves no partial file
+    }
+    return result;
+}
+
+void UpdateSession::Transfer(framework::OutputFile& file)
+{
+    std::unique_ptr<framework::HttpConnection> connection;
+    DWORD status = 0;
+    std::unique_ptr<framework::HttpRequest> request =
+        SendRequest(SplitHttpUrl(m_strUrl), connection, status);
+    if (IsRedirectStatus(status))
+        request = FollowRedirect(request, connection);
+    else if (!IsSuccessStatus(status))
+        Fail();
+    std::uint64_t total = DeclaredLength(*request);
+
+    // One notice per chunk of at most 1023 bytes, sent before the chunk is written.
+    DownloadNotice progress = {1, FALSE, FALSE, 0};
+    std::uint64_t received = 0;
+    char chunk[kChunk + 1];
+    while (UINT n = request->Read(chunk, kChunk)) {
+        received += n;
+        progress.percent = ProgressPercent(received, total);
+        Notify(progress);
+        file.Write(chunk, n);
+    }
+    // A body that ends before its declared length is a cut transfer, never
+    // a whole file: a truncated package must not be recorded as an update.
+    if (received < total)
+        Fail();
+}
+
+std::unique_ptr<framework::HttpRequest> UpdateSession::SendRequest(
+    const framework::ParsedUrl& url, std::unique_ptr<framework::HttpConnection>& connection,
+    DWORD& status)
+{
+    connection = GetHttpConnection(url.server, url.port);
+    std::unique_ptr<framework::HttpRequest> request =
+        connection->OpenRequest("GET", url.object, kContext, kRequestFlags);
+    request->AddRequestHeaders(kHeaderBlock, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+    request->SendRequest();
+    if (!request->QueryInfoStatusCode(status))
+        Fail();
+    return request;
+}
+
+// Followed once: the second answer must be a plain 200.
+std::unique_ptr<framework::HttpRequest> UpdateSession::FollowRedirect(
+    std::unique_ptr<framework::HttpRequest>& first,
+    std::unique_ptr<framework::HttpConnection>& connection)
+{
+    std::string headers;
+    if (!first->QueryInfo(HTTP_QUERY_RAW_HEADERS_CRLF, headers))
+        Fail();
+    std::optional<std::string> location = FindRedirectLocation(headers);
+    if (!location)
+        Fail();
+    first.reset();
+    connection.reset();
+    DWORD status = 0;
+    std::unique_ptr<framework::HttpRequest> second =
+        SendRequest(SplitHttpUrl(*location), connection, status);
+    if (status != 200)
+        Fail();
+    return second;
+}
+
+void LaunchUpdateSession(const std::string& url, const std::string& file, HWND notifyWindow)
+{
+    UpdateSession* session;
+    try {
+        session = new UpdateSession(url, file, notifyWindow);
+    } catch (...) {
+        PostNoWorker(notifyWindow, WM_DOWNLOAD_NOTICE);
+        return;
+    }
+    session->Start();
+}

@@ -1,0 +1,53 @@
+// A download session: fetches one HTTP URL into one file on a worker thread
+// of its own, and reports progress and the outcome to one window by
+// synchronous WM_DOWNLOAD_NOTICE messages. The worker deletes the session
+// after its completion notice; nothing waits for it or stops it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "download_notice.h"
+#include "framework/internet.h"
+#include "framework/url.h"
+
+namespace framework {
+class OutputFile;
+}
+
+class UpdateSession : public framework::InternetSession {
+public:
+    // Raises framework::InternetError when the system internet handle cannot be opened.
+    UpdateSession(const std::string& url, const std::string& file, HWND notifyWindow);
+
+    // Starts the worker: 0 when it runs, 1 when it could not be started. Either
+    // way the session then belongs to itself: when no worker runs, the window
+    // is told of a failed transfer by a posted notice and the session is gone.
+    int Start();
+
+    // The transfer, on the worker: 0 on success, 1 on failure. A failure
+    // after the file was opened deletes the file.
+    virtual int Download();
+
+    static unsigned __stdcall DownloadThreadProc(void* parameter);
+
+    std::string m_strUrl;
+    HWND m_hNotifyWnd;
+    BOOL m_bAutoDelete = TRUE;
+    UINT m_nNotifyMsg = WM_DOWNLOAD_NOTICE;
+    std::string m_strFile;
+
+private:
+    void Notify(const DownloadNotice& notice);
+    std::unique_ptr<framework::HttpRequest> SendRequest(const framework::ParsedUrl& url,
+                                                        std::unique_ptr<framework::HttpConnection>& connection,
+                                                        DWORD& status);
+    std::unique_ptr<framework::HttpRequest> FollowRedirect(std::unique_ptr<framework::HttpRequest>& first,
+                                                           std::unique_ptr<framework::HttpConnection>& connection);
+    void Transfer(framework::OutputFile& file);
+};
+
+// Creates and starts a session. Whatever stops it from running, a failed
+// internet handle included, ends in one posted failure notice to the window,
+// as a failed transfer would, so that the window never waits for ever.
+void LaunchUpdateSession(const std::string& url, const std::string& file, HWND notifyWindow);

@@ -1,0 +1,67 @@
+// An HTTP server on loopback and an ephemeral port, in the test's own
+// process, scripted per request target. It records every request byte for
+// byte, so that a test can assert what went over the wire.
+#pragma once
+
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <winsock2.h>
+
+struct ScriptedResponse {
+    std::string head;  // status line and header lines, each ending in CRLF; the blank line is added
+    std::string body;
+    size_t closeAfter = std::string::npos;  // body bytes sent before the connection is closed
+    size_t pauseAfter = std::string::npos;  // body bytes sent before waiting for Resume()
+    DWORD delayMs = 0;                      // before anything is sent
+};
+
+// A response with Content-Length and "Connection: close" filled in.
+ScriptedResponse Response(int status, const std::string& body, const std::string& extraHeaders = "");
+// A response of exactly these bytes before the body.
+ScriptedResponse RawResponse(const std::string& head, const std::string& body);
+
+class HttpTestServer {
+public:
+    HttpTestServer();
+    ~HttpTestServer();
+    HttpTestServer(const HttpTestServer&) = delete;
+    HttpTestServer& operator=(const HttpTestServer&) = delete;
+
+    int port() const { return port_; }
+    // "http://127.0.0.1:<port>" + path
+    std::string Url(const std::string& path) const;
+
+    // The answer to every request whose target is exactly this text (the
+    // path, or the absolute URL of a request sent through a proxy). Other
+    // targets get 404.
+    void Serve(const std::string& target, ScriptedResponse response);
+    // Lets paused responses go on.
+    void Resume();
+
+    std::vector<std::string> Requests() const;
+    // The targets of the requests received, in order.
+    std::vector<std::string> Targets() const;
+
+private:
+    void AcceptLoop();
+    void Handle(SOCKET connection);
+    bool SendAll(SOCKET connection, const char* data, size_t size);
+    bool WaitForResume();
+
+    SOCKET listener_ = INVALID_SOCKET;
+    int port_ = 0;
+    mutable std::mutex mutex_;
+    std::condition_variable resumed_;
+    bool stopping_ = false;
+    bool resume_ = false;
+    std::map<std::string, ScriptedResponse> responses_;
+    std::vector<std::string> requests_;
+    std::vector<SOCKET> connections_;
+    std::vector<std::thread> handlers_;
+    std::thread acceptor_;
+};

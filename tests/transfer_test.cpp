@@ -1,0 +1,268 @@
+// The download session on real WinINet against a scripted server on
+// loopback, with its notices received by a real window on this thread.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "support/http_test_server.h"
+#include "support/notice_window.h"
+#include "support/temp_folder.h"
+#include "transfer/transfer_rules.h"
+#include "transfer/update_session.h"
+
+using testing::ElementsAre;
+
+namespace {
+
+// A session that says when the worker has deleted it.
+class ObservedSession : public UpdateSession {
+public:
+    ObservedSession(const std::string& url, const std::string& file, HWND window,
+                    std::atomic<bool>& deleted)
+        : UpdateSession(url, file, window), deleted_(deleted)
+    {
+    }
+    ~ObservedSession() override { deleted_ = true; }
+
+private:
+    std::atomic<bool>& deleted_;
+};
+
+std::string Body(size_t size)
+{
+    std::string body(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        body[i] = static_cast<char>('a' + i % 26);
+    return body;
+}
+
+class Transfer : public testing::Test {
+protected:
+    // Runs one session to its end; the window's notices tell the outcome.
+    void Fetch(const std::string& url)
+    {
+        deleted = false;
+        auto* session = new ObservedSession(url, target, window.hwnd(), deleted);
+        ASSERT_EQ(session->Start(), 0);
+        ASSERT_TRUE(window.WaitForCompletion());
+        ASSERT_TRUE(PumpUntil([this] { return deleted.load(); })) << "the worker deletes the session";
+    }
+    bool Succeeded() const
+    {
+        return window.Completions() == 1 && window.notices.back().succeeded &&
+               !window.notices.back().failed;
+    }
+    bool FailedAndLeftNoFile() const
+    {
+        return window.Completions() == 1 && window.notices.back().failed &&
+               !window.notices.back().succeeded && !FileExists(target);
+    }
+
+    HttpTestServer server;
+    NoticeWindow window;
+    TempFolder folder;
+    std::string target = folder / "VLNRUpdate.ini";
+    std::atomic<bool> deleted{false};
+};
+
+TEST_F(Transfer, PlainDownloadSendsOneNoticePerChunkBeforeWritingIt)
+{
+    std::string body = Body(5000);
+    server.Serve("/vlnr/self/all/self_all.ini", Response(200, body));
+    window.onNotice = [&](const ReceivedNotice& notice) {
+        if (!notice.failed && !notice.succeeded) {
+            // The chunk of this notice is not in the file yet.
+            size_t chunks = window.Percents().size();
+            EXPECT_LE(ReadFileBytes(target).size(), (chunks - 1) * 1023);
+        }
+    };
+    Fetch(server.Url("/vlnr/self/all/self_all.ini"));
+
+    ASSERT_TRUE(Succeeded());
+    EXPECT_THAT(window.Percents(), ElementsAre(20, 40, 61, 81, 100));
+    for (const ReceivedNotice& notice : window.notices) {
+        EXPECT_EQ(notice.kind, 1);
+        EXPECT_TRUE(notice.fromSession);
+    }
+    EXPECT_EQ(window.notices.back().file, target);
+    EXPECT_EQ(ReadFileBytes(target), body);
+}
+
+TEST_F(Transfer, RequestCarriesTheHeaderBlockAndComesFromTheServer)
+{
+    server.Serve("/a.ini", Response(200, "x"));
+    Fetch(server.Url("/a.ini"));
+    Fetch(server.Url("/a.ini"));  // never answered from the cache
+
+    std::vector<std::string> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    const std::string& request = requests[0];
+    EXPECT_EQ(request.rfind("GET /a.ini HTTP/1.1\r\n", 0), 0u) << request;
+    EXPECT_NE(request.find("\r\nAccept: text/* */*\r\n"), std::string::npos) << request;
+    // One User-Agent, by the add-if-new rule: Wine adds the session's agent
+    // only at sending, after the block's line went in; Windows adds it when the
+    // request is opened, so there "Orlith" would arrive instead.
+    size_t agent = request.find("\r\nUser-Agent:");
+    ASSERT_NE(agent, std::string::npos) << request;
+    EXPECT_EQ(request.find("\r\nUser-Agent:", agent + 1), std::string::npos) << request;
+    std::string line = request.substr(agent + 2, request.find("\r\n", agent + 2) - agent - 2);
+    EXPECT_THAT(line, testing::AnyOf("User-Agent: \xA1\xA1HttpClient", "User-Agent:\xA1\xA1HttpClient",
+                                     "User-Agent: Orlith"));
+    EXPECT_EQ(std::string(kHeaderBlock).size(), 45u);
+}
+
+TEST_F(Transfer, AnyTwoHundredStatusIsAcceptedWithItsContentLength)
+{
+    server.Serve("/partial", Response(206, "part"));
+    Fetch(server.Url("/partial"));
+    EXPECT_TRUE(Succeeded());
+    EXPECT_EQ(ReadFileBytes(target), "part");
+
+    window.notices.clear();
+    server.Serve("/empty", Response(204, ""));
+    Fetch(server.Url("/empty"));
+    EXPECT_TRUE(Succeeded());
+    EXPECT_TRUE(window.Percents().empty());
+    EXPECT_EQ(ReadFileBytes(target), "");
+}
+
+TEST_F(Transfer, OneRedirectIsFollowedFromTheFirstLocationText)
+{
+    server.Serve("/moved", Response(302, "", "Location: " + server.Url("/real") + "\r\n"));
+    server.Serve("/real", Response(200, "real body"));
+    Fetch(server.Url("/moved"));
+    EXPECT_TRUE(Succeeded());
+    EXPECT_EQ(ReadFileBytes(target), "real body");
+    EXPECT_THAT(server.Targets(), ElementsAre("/moved", "/real"));
+
+    // "Location: " first stands inside Content-Location here, and that one wins.
+    window.notices.clear();
+    server.Serve("/both", Response(303, "", "Content-Location: " + server.Url("/content") +
+                                                "\r\nLocation: " + server.Url("/real") + "\r\n"));
+    server.Serve("/content", Response(200, "content body"));
+    Fetch(server.Url("/both"));
+    EXPECT_TRUE(Succeeded());
+    EXPECT_EQ(ReadFileBytes(target), "content body");
+}
+
+TEST_F(Transfer, EveryOtherRedirectShapeFailsAndLeavesNoFile)
+{
+    struct Case {
+        const char* path;
+        ScriptedResponse response;
+    } cases[] = {
+        {"/twice", Response(301, "", "Location: " + server.Url("/moved") + "\r\n")},
+        {"/moved", Response(302, "", "Location: " + server.Url("/real") + "\r\n")},
+        {"/temporary", Response(307, "", "Location: " + server.Url("/real") + "\r\n")},
+        {"/lower", Response(302, "", "location: " + server.Url("/real") + "\r\n")},
+        {"/nolocation", Response(302, "")},
+        {"/secure", Response(302, "", "Location: https://127.0.0.1:1/real\r\n")},
+        {"/notfound", Response(404, "missing")},
+        {"/unavailable", Response(503, "busy")},
+        {"/redirected206", Response(302, "", "Location: " + server.Url("/partial") + "\r\n")},
+    };
+    server.Serve("/real", Response(200, "real body"));
+    server.Serve("/partial", Response(206, "part"));
+    for (const Case& c : cases)
+        server.Serve(c.path, c.response);
+    for (const Case& c : cases) {
+        if (std::string(c.path) == "/moved")
+            continue;  // only the second hop of /twice
+        SCOPED_TRACE(c.path);
+        window.notices.clear();
+        Fetch(server.Url(c.path));
+        EXPECT_TRUE(FailedAndLeftNoFile());
+    }
+
+    window.notices.clear();
+    Fetch("https://127.0.0.1:" + std::to_string(server.port()) + "/real");
+    EXPECT_TRUE(FailedAndLeftNoFile()) << "https is refused from the start";
+}
+
+TEST_F(Transfer, ABodyNeedsADeclaredLengthAndMustReachIt)
+{
+    std::string body = Body(3000);
+    struct Case {
+        const char* path;
+        ScriptedResponse response;
+    } cases[] = {
+        {"/nolength", RawResponse("HTTP/1.1 200 OK\r\nConnection: close\r\n", body)},
+        {"/garbage", RawResponse("HTTP/1.1 200 OK\r\nContent-Length: abc\r\nConnection: close\r\n", body)},
+        {"/negative", RawResponse("HTTP/1.1 200 OK\r\nContent-Length: -5\r\nConnection: close\r\n", body)},
+        {"/cut", [&] {
+             ScriptedResponse r = Response(200, body);
+             r.closeAfter = 1500;
+             return r;
+         }()},
+        {"/huge", RawResponse("HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\nConnection: close\r\n", body)},
+    };
+    for (const Case& c : cases)
+        server.Serve(c.path, c.response);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        window.notices.clear();
+        Fetch(server.Url(c.path));
+        EXPECT_TRUE(FailedAndLeftNoFile());
+    }
+}
+
+TEST_F(Transfer, ATargetThatCannotBeCreatedGivesOneFailureNoticeAndNothingElse)
+{
+    server.Serve("/a.ini", Response(200, "x"));
+    target = folder / "missing\\VLNRUpdate.ini";
+    Fetch(server.Url("/a.ini"));
+    ASSERT_EQ(window.notices.size(), 1u);
+    EXPECT_TRUE(window.notices[0].failed);
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(Transfer, ClosingTheWindowStopsTheNoticesButNotTheTransfer)
+{
+    std::string body = Body(100000);
+    ScriptedResponse response = Response(200, body);
+    response.pauseAfter = 2000;
+    server.Serve("/pack.exe", response);
+    window.onNotice = [&](const ReceivedNotice&) {
+        window.Destroy();
+        server.Resume();
+    };
+    deleted = false;
+    auto* session = new ObservedSession(server.Url("/pack.exe"), target, window.hwnd(), deleted);
+    ASSERT_EQ(session->Start(), 0);
+    ASSERT_TRUE(PumpUntil([this] { return deleted.load(); }));
+    EXPECT_EQ(window.notices.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(target), body) << "a complete transfer keeps its file";
+}
+
+TEST_F(Transfer, PercentagesOfAPackageAbove43MegabytesReach100WithoutWrapping)
+{
+    std::string body = Body(44'000'000);
+    server.Serve("/big.exe", Response(200, body));
+    Fetch(server.Url("/big.exe"));
+    ASSERT_TRUE(Succeeded());
+    std::vector<UINT> percents = window.Percents();
+    EXPECT_EQ(percents.size(), (body.size() + 1022) / 1023);
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+    EXPECT_EQ(percents.back(), 100u);
+    EXPECT_EQ(ReadFileBytes(target).size(), body.size());
+}
+
+TEST(TransferRules, PercentLocationAndLength)
+{
+    EXPECT_EQ(ProgressPercent(1023, 5000), 20u);
+    EXPECT_EQ(ProgressPercent(50'000'000, 100'000'000), 50u);
+    EXPECT_EQ(ProgressPercent(4'000'000'000ull, 4'000'000'000ull), 100u);
+    EXPECT_EQ(ProgressPercent(10, 0), 100u) << "no division by a declared 0";
+
+    EXPECT_EQ(FindRedirectLocation("HTTP/1.1 302 Found\r\nLocation: http://h/x\r\n\r\n"), "http://h/x");
+    EXPECT_EQ(FindRedirectLocation("Location: http://h/end"), "http://h/end");
+    EXPECT_EQ(FindRedirectLocation("Location:http://h/x\r\n"), std::nullopt);
+
+    EXPECT_EQ(ParseContentLength(" 42 "), 42u);
+    EXPECT_EQ(ParseContentLength("12abc"), std::nullopt);
+    EXPECT_EQ(ParseContentLength(""), std::nullopt);
+    EXPECT_EQ(ParseContentLength("99999999999999999999999"), std::nullopt);
+}
+
+}  // namespace
