@@ -1,0 +1,89 @@
+#include "evaluate_manifest.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "framework/debug_output.h"
+#include "framework/registry.h"
+#include "settings/settings_key_store.h"
+#include "update_decision.h"
+#include "update_manifest.h"
+
+namespace {
+
+// The version of a package already fetched, as the update record holds it.
+std::optional<std::string> RegistryVersion(HKEY key)
+{
+    char buffer[261] = {};
+    DWORD size = 260;  // the extra byte keeps a value without its own zero terminated
+    if (RegQueryValueExA(key, "UpdateVersion", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
+                         &size) != ERROR_SUCCESS) {
+        framework::DebugOutput("QueryValue UpdateVersion Failed");
+        return std::nullopt;
+    }
+    framework::DebugOutput("QueryValue UpdateVersion Succed");
+    return std::string(buffer);
+}
+
+void TraceVersions(const std::optional<std::string>& registry, const std::string& installed,
+                   const std::string& offered)
+{
+    std::string format = "strRegVersion=%s lpLocalVersion=%s szVersion=%s hasRegVersion=%d";
+    std::string regText = registry.value_or("");
+    int size = std::snprintf(nullptr, 0, format.c_str(), regText.c_str(), installed.c_str(),
+                             offered.c_str(), registry ? 1 : 0);
+    std::string line(static_cast<size_t>(size) + 1, '\0');
+    std::snprintf(line.data(), line.size(), format.c_str(), regText.c_str(), installed.c_str(),
+                  offered.c_str(), registry ? 1 : 0);
+    line.resize(static_cast<size_t>(size));
+    framework::DebugOutput(line);
+}
+
+// The same offer is already pending, in the same silent mode.
+bool AlreadyPending(const RunParameters& run)
+{
+    SettingsKeyStore store;
+    store.SetRegistryName("Velnor");
+    if (store.ReadInt("Update", "HasUpdate", 0) == 0)
+        return false;
+    std::string version = store.ReadString("Update", "UpdateVersion", "0.0.0.0");
+    int silent = store.ReadInt("Update", "Silent", 0);
+    return version == run.offeredVersion && (silent != 0) == (run.silentUpdate != 0);
+}
+
+}  // namespace
+
+bool EvaluateManifest(const std::string& manifestPath, RunParameters& run, int& force,
+                      std::vector<std::string>& urls, std::string& info)
+{
+    force = 0;
+    UpdateManifest manifest = ReadUpdateManifest(manifestPath);
+    info = manifest.info;
+
+    std::optional<std::string> registryVersion;
+    framework::RegKey key =
+        framework::OpenRegKey(HKEY_CURRENT_USER, "Software\\Velnor\\Update", KEY_READ);
+    if (!key) {
+        framework::DebugOutput("Open \\\\HKEY_CURRENT_USER\\Software\\Velnor\\Update Failed");
+    } else {
+        framework::DebugOutput("Open \\\\HKEY_CURRENT_USER\\Software\\Velnor\\Update Succed");
+        registryVersion = RegistryVersion(key.get());
+    }
+    TraceVersions(registryVersion, run.installedVersion, manifest.version);
+
+    UpdateDecision decision =
+        DecideUpdate(manifest, run.installedVersion, registryVersion, run.testMode != 0);
+    if (decision.newer) {
+        framework::DebugOutput("Start Downloading");
+        run.offeredVersion = manifest.version;
+    }
+    if (decision.packet) {
+        force = decision.packet->force;
+        run.silentUpdate = decision.packet->silent;
+    }
+    urls.insert(urls.end(), decision.urls.begin(), decision.urls.end());
+    bool offer = decision.offer();
+
+    DeleteFileA(manifestPath.c_str());
+    return offer && !AlreadyPending(run);
+}

@@ -1,0 +1,17 @@
+// The update decision on a downloaded manifest, with the installation's
+// state: the registry record of a package already fetched and the run's
+// parameters.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "wizard/run_parameters.h"
+
+// True when an update is offered: the package URLs are appended to urls,
+// force and the run's offeredVersion and silentUpdate are set. info gets the
+// manifest's description whatever the outcome. The manifest file is deleted
+// whatever the outcome. An offer identical to the one already recorded as
+// pending, in the same silent mode, is withheld.
+bool EvaluateManifest(const std::string& manifestPath, RunParameters& run, int& force,
+                      std::vector<std::string>& urls, std::string& info);

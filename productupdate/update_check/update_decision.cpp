@@ -1,0 +1,34 @@
+#include "update_decision.h"
+
+#include "version_compare.h"
+
+namespace {
+
+bool Applies(const ManifestPacket& packet, const std::string& installed)
+{
+    return !CompareVersions(installed.c_str(), packet.min.c_str()) &&
+           CompareVersions(installed.c_str(), packet.max.c_str());
+}
+
+}  // namespace
+
+UpdateDecision DecideUpdate(const UpdateManifest& manifest, const std::string& installedVersion,
+                            const std::optional<std::string>& registryVersion, bool testMode)
+{
+    UpdateDecision decision;
+    const std::string& base = registryVersion ? *registryVersion : installedVersion;
+    if (!CompareVersions(base.c_str(), manifest.version.c_str()) && !testMode)
+        return decision;
+    decision.newer = true;
+
+    for (const ManifestPacket& packet : manifest.packets) {
+        if (Applies(packet, installedVersion)) {
+            decision.packet = &packet;
+            decision.urls = packet.files;
+            break;
+        }
+    }
+    if (decision.urls.empty() && !testMode)
+        decision.urls = manifest.files;
+    return decision;
+}

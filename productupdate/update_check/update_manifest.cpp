@@ -1,0 +1,127 @@
+#include "update_manifest.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <set>
+
+#include "framework/path.h"
+#include "framework/win.h"
+
+namespace {
+
+// A double-zero-terminated list of the private-profile functions, read whole.
+template <typename Read>
+std::vector<std::string> ReadNameList(Read read)
+{
+    std::vector<char> buffer(4096);
+    for (;;) {
+        DWORD n = read(buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n + 2 < buffer.size() || buffer.size() >= (64u << 20)) {
+            std::vector<std::string> names;
+            for (const char* p = buffer.data(); p < buffer.data() + n && *p; p += strlen(p) + 1)
+                names.emplace_back(p);
+            return names;
+        }
+        buffer.resize(buffer.size() * 4);
+    }
+}
+
+// The index n of a name of the form prefix + "%d" (any case), below count.
+bool IndexOf(const std::string& name, const char* prefix, int count, int& index)
+{
+    size_t length = strlen(prefix);
+    if (name.size() <= length || _strnicmp(name.c_str(), prefix, length) != 0)
+        return false;
+    std::string digits = name.substr(length);
+    if (digits.size() > 10 || digits.find_first_not_of("0123456789") != std::string::npos ||
+        (digits.size() > 1 && digits[0] == '0'))
+        return false;
+    long long n = std::atoll(digits.c_str());
+    if (n >= count)
+        return false;
+    index = static_cast<int>(n);
+    return true;
+}
+
+class ManifestFile {
+public:
+    explicit ManifestFile(std::string path) : path_(std::move(path)) {}
+
+    std::string Text(const char* section, const char* key, const char* fallback) const
+    {
+        return framework::ReadProfileString(section, key, fallback, path_);
+    }
+    int Int(const char* section, const char* key, int fallback) const
+    {
+        return static_cast<int>(GetPrivateProfileIntA(section, key, fallback, path_.c_str()));
+    }
+    int Count(const char* section, const char* key) const { return std::max(0, Int(section, key, 0)); }
+
+    // The indexes of prefix%d names below count that exist, in order.
+    std::set<int> Indexes(const std::vector<std::string>& names, const char* prefix, int count) const
+    {
+        std::set<int> indexes;
+        for (const std::string& name : names) {
+            int index;
+            if (IndexOf(name, prefix, count, index))
+                indexes.insert(index);
+        }
+        return indexes;
+    }
+    std::vector<std::string> Sections() const
+    {
+        return ReadNameList([&](char* buffer, DWORD size) {
+            return GetPrivateProfileSectionNamesA(buffer, size, path_.c_str());
+        });
+    }
+    std::vector<std::string> Keys(const std::string& section) const
+    {
+        return ReadNameList([&](char* buffer, DWORD size) {
+            return GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer, size, path_.c_str());
+        });
+    }
+
+    // The non-empty File%d entries of a section below its FileCount.
+    std::vector<std::string> Files(const std::string& section) const
+    {
+        std::vector<std::string> files;
+        int count = Count(section.c_str(), "FileCount");
+        if (count == 0)
+            return files;
+        for (int index : Indexes(Keys(section), "File", count)) {
+            std::string key = "File" + std::to_string(index);
+            std::string url = Text(section.c_str(), key.c_str(), "");
+            if (!url.empty())
+                files.push_back(url);
+        }
+        return files;
+    }
+
+private:
+    std::string path_;
+};
+
+}  // namespace
+
+UpdateManifest ReadUpdateManifest(const std::string& path)
+{
+    ManifestFile file(path);
+    UpdateManifest manifest;
+    manifest.info = file.Text("Full", "Info", "");
+    manifest.version = file.Text("FULL", "Ver", "0.0.0.0");
+    int packetCount = file.Count("Full", "PacketCount");
+    if (packetCount > 0) {
+        for (int index : file.Indexes(file.Sections(), "Packet", packetCount)) {
+            std::string section = "Packet" + std::to_string(index);
+            ManifestPacket packet;
+            packet.min = file.Text(section.c_str(), "min", "0.0.0.0");
+            packet.max = file.Text(section.c_str(), "max", "0.0.0.0");
+            packet.force = file.Int(section.c_str(), "force", 0);
+            packet.silent = file.Int(section.c_str(), "silent", 0);
+            packet.files = file.Files(section);
+            manifest.packets.push_back(std::move(packet));
+        }
+    }
+    manifest.files = file.Files("Full");
+    return manifest;
+}

@@ -1,0 +1,27 @@
+// The update manifest that the update server publishes: an INI file with a
+// section "Full" and packet sections "Packet0", "Packet1", ...
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ManifestPacket {
+    std::string min = "0.0.0.0";  // lowest installed version it applies to
+    std::string max = "0.0.0.0";  // the installed version must be lower
+    int force = 0;
+    int silent = 0;
+    std::vector<std::string> files;  // non-empty File%d below FileCount, in index order
+};
+
+struct UpdateManifest {
+    std::string info;
+    std::string version = "0.0.0.0";
+    // The packets below PacketCount, in index order. An index whose section is
+    // missing is left out: with "max" at its default it could never apply.
+    std::vector<ManifestPacket> packets;
+    std::vector<std::string> files;  // the fallback list of [Full]
+};
+
+// Reads the file with the semantics of the private-profile functions. Counts
+// that are negative read as 0; huge counts cost only the entries that exist.
+UpdateManifest ReadUpdateManifest(const std::string& path);

@@ -1,0 +1,20 @@
+// The parameters of one update run: filled by the entry point before the
+// wizard runs, read and filled by the pages and the update decision during
+// it. The wizard frame holds them.
+#pragma once
+
+#include <string>
+
+#include "framework/win.h"
+
+struct RunParameters {
+    int startHidden = 1;    // 1: no window is shown; the run starts at the query page
+    int interactive = 0;    // 1: a run the user asked for; "no update" is then shown
+    int testMode = 0;       // nonzero: test names, test manifest, the package is started
+    std::string installedVersion;
+    HANDLE instanceMutex = nullptr;  // owned by the frame; closed with its window
+    std::string offeredVersion;      // the manifest's version, once it passed the version step
+    int forceUpdate = 0;
+    int silentUpdate = 1;
+    int runFinished = 0;  // the run reached an end: Cancel skips the page's cancel hook
+};
