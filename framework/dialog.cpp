@@ -85,6 +85,8 @@ BOOL Dialog::DestroyWindow() { return hwnd_ ? ::DestroyWindow(hwnd_) : FALSE; }
 
 void Dialog::EndDialog(int result)
 {
+    if (!continueModal_)
+        return;
     modalResult_ = result;
     continueModal_ = false;
     if (hwnd_)
@@ -193,7 +195,6 @@ void Dialog::ShowAfterIdle()
 int Dialog::RunModalLoop(DWORD flags)
 {
     bool showOnIdle = (flags & kModalShowOnIdle) != 0;
-    continueModal_ = true;
     MSG msg;
     while (continueModal_ && hwnd_) {
         if (showOnIdle && !PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {

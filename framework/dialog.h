@@ -38,9 +38,13 @@ public:
 
     virtual BOOL DestroyWindow();
 
+    // Marks the start of a modal run, before the window is created, so that
+    // an EndDialog during the window's initialisation ends the run at once.
+    void BeginModalState() { continueModal_ = true; }
     // The modal loop of a modeless window: runs until EndDialog is called
     // (or the window is gone, or WM_QUIT arrives) and returns the result.
     int RunModalLoop(DWORD flags);
+    // Ends a modal run with this result; after the run it changes nothing.
     void EndDialog(int result);
     bool ContinueModal() const { return continueModal_; }
     int modalResult() const { return modalResult_; }

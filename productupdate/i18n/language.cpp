@@ -44,7 +44,7 @@ std::string LoadModuleString(UINT id)
     return narrow;
 }
 
-std::string LoadLocalizedString(const char* key, UINT fallbackId)
+std::string LookupLanguageText(const char* key)
 {
     std::string text;
     if (LanguageResource* language = Module().languageResource) {
@@ -52,6 +52,12 @@ std::string LoadLocalizedString(const char* key, UINT fallbackId)
         if (found)
             text = found;
     }
+    return text;
+}
+
+std::string LoadLocalizedString(const char* key, UINT fallbackId)
+{
+    std::string text = LookupLanguageText(key);
     if (text.empty())
         text = LoadModuleString(fallbackId);
     return text;

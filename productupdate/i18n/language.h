@@ -13,6 +13,9 @@ struct LanguageResource;
 // The library stays loaded for the life of the process.
 LanguageResource* LoadLanguageLibrary(const char* directory);
 
+// The language library's text of the key; empty when there is none.
+std::string LookupLanguageText(const char* key);
+
 // The language text of the key, or else the string resource fallbackId of
 // this module, or else an empty text.
 std::string LoadLocalizedString(const char* key, UINT fallbackId);

@@ -1,0 +1,14 @@
+// What becomes of a downloaded package: in test mode it is started at once;
+// otherwise it is copied into the user's data folder and recorded as a
+// pending update for the product to install.
+#pragma once
+
+#include <string>
+
+#include "wizard/run_parameters.h"
+
+void LaunchPackage(const RunParameters& run, std::string packagePath);
+
+// Copies the package to <user data>\VLNRUpdate\VLNRUpdate.exe and writes the
+// update record under Software\Velnor\Update. A failed copy writes nothing.
+void RecordUpdate(const RunParameters& run, std::string packagePath);

@@ -1,0 +1,30 @@
+#include "manifest_location.h"
+
+#include "framework/app.h"
+#include "framework/path.h"
+#include "update_server.h"
+
+ManifestLocation ChooseManifest(bool testMode, const std::string& urlOverride,
+                                const std::string& company)
+{
+    ManifestLocation location;
+    if (testMode) {
+        location.url = std::string("http://") + kUpdateServerHost + "/vlnr/testnet/test.ini";
+        location.fileName = "VLNRUpdateT.ini";
+    } else {
+        location.url = std::string("http://") + kUpdateServerHost + "/vlnr/" + company + "/all/" +
+                       company + "_all.ini";
+        location.fileName = "VLNRUpdate.ini";
+    }
+    if (!urlOverride.empty())
+        location.url = urlOverride;
+    return location;
+}
+
+std::string DownloadFolder()
+{
+    std::string folder = framework::TempFolder();
+    if (folder.empty())
+        folder = framework::RemoveFileSpec(framework::ModuleFileName(framework::ModuleInstance()));
+    return folder;
+}

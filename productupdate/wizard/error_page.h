@@ -1,0 +1,18 @@
+// The last page of a shown run whose update check failed.
+#pragma once
+
+#include <string>
+
+#include "wizard_page.h"
+
+class ErrorPage : public WizardPage {
+public:
+    enum { IDD = 106 };
+    explicit ErrorPage(HWND parent) : WizardPage(IDD, parent) {}
+
+    std::string errorText;  // set before the window is created
+
+protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange(framework::DataExchange& exchange) override;
+};
