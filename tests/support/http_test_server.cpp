@@ -29,7 +29,14 @@ std::string TargetOf(const std::string& request)
     size_t second = request.find(' ', first + 1);
     if (first == std::string::npos || second == std::string::npos)
         return {};
-    return request.substr(first + 1, second - first - 1);
+    std::string target = request.substr(first + 1, second - first - 1);
+    // Through a proxy the target is a whole URL; Wine names the default port in it.
+    if (target.compare(0, 7, "http://") == 0) {
+        size_t port = target.find(":80/", 7);
+        if (port != std::string::npos && port < target.find('/', 7))
+            target.erase(port, 3);
+    }
+    return target;
 }
 
 }  // namespace

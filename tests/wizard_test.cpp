@@ -1,0 +1,428 @@
+// The wizard run by its own modal loop on this thread, with real dialogs,
+// against the scripted server; the UI read and clicked through window
+// messages from a timer inside that loop.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "companions/common/language_resource.h"
+#include "framework/path.h"
+#include "i18n/language.h"
+#include "package/download_page.h"
+#include "resources/resource.h"
+#include "startup/module_state.h"
+#include "support/http_test_server.h"
+#include "support/notice_window.h"
+#include "support/registry.h"
+#include "support/temp_folder.h"
+#include "support/ui_script.h"
+#include "update_check/query_page.h"
+#include "wizard/wizard_frame.h"
+#include "wizard/wizard_page.h"
+
+namespace {
+
+const char kUpdateKey[] = "Software\\Velnor\\Update";
+const char kSearchError[] = "\xB2\xE9\xD1\xAF\xB8\xFC\xD0\xC2\xB3\xF6\xB4\xED\xA3\xA1";  // 查询更新出错！
+
+std::string Manifest(const std::string& version, const std::string& packageUrl, int force = 1,
+                     int silent = 0)
+{
+    return "[Full]\r\nInfo=Better playback\r\nVer=" + version + "\r\nPacketCount=1\r\n"
+           "[Packet0]\r\nmin=1.0.0.0\r\nmax=1.0.0.6\r\nforce=" + std::to_string(force) +
+           "\r\nsilent=" + std::to_string(silent) + "\r\nFileCount=1\r\nFile0=" + packageUrl + "\r\n";
+}
+
+int CurrentTemplate(const WizardFrame& frame)
+{
+    return frame.currentPage ? static_cast<int>(frame.currentPage->templateId()) : 0;
+}
+
+HWND PageWindow(const WizardFrame& frame) { return frame.currentPage ? frame.currentPage->hwnd() : nullptr; }
+
+int BarPosition(HWND page)
+{
+    return static_cast<int>(SendMessageA(GetDlgItem(page, IDC_PROGRESS), PBM_GETPOS, 0, 0));
+}
+
+class Wizard : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved = Module();
+        DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
+        Module().iniFilePath = folder / "VLNR.INI";
+        Module().userDataDirectory = folder / "UserData";
+        CreateDirectoryA(Module().userDataDirectory.c_str(), nullptr);
+        Module().manifestUrlOverride = server.Url("/manifest.ini");
+        Module().languageResource = nullptr;
+        package = ReadFileBytes(ProgramFolder() + "\\record_args.exe");
+        for (const char* name : {"VLNRUpdatePack.exe", "VLNRUpdatePackT.exe", "VLNRUpdatePackT.exe.args"})
+            DeleteFileA((framework::TempFolder() + name).c_str());
+    }
+    void TearDown() override
+    {
+        Module() = saved;
+        DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
+    }
+
+    void OfferUpdate(int force = 1, int silent = 0)
+    {
+        server.Serve("/manifest.ini", Response(200, Manifest("1.0.0.6", server.Url("/pack.exe"), force, silent)));
+        server.Serve("/pack.exe", Response(200, package));
+    }
+    // Runs the frame with the script; a stuck script ends the run.
+    int Run(WizardFrame& frame, UiScript& script)
+    {
+        script.Start([&] { frame.EndDialog(IDABORT); });
+        int result = frame.DoModal();
+        EXPECT_TRUE(script.Finished()) << "stuck at: " << script.Pending();
+        return result;
+    }
+    void ExpectButtons(const WizardFrame& frame, PageKind page)
+    {
+        for (const FrameButton& button : ButtonsOf(page).buttons) {
+            SCOPED_TRACE("button " + std::to_string(button.id));
+            EXPECT_EQ(IsShown(frame.hwnd(), button.id), button.state != ButtonState::Hidden);
+            if (button.state != ButtonState::Hidden)
+                EXPECT_EQ(IsEnabled(frame.hwnd(), button.id), button.state == ButtonState::Shown);
+        }
+    }
+    bool NothingRecorded() { return !ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, "HasUpdate"); }
+    // A value of the update record; an empty one when it is missing.
+    RegValue Recorded(const char* name)
+    {
+        return ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, name).value_or(RegValue{});
+    }
+
+    ModuleState saved;
+    HttpTestServer server;
+    TempFolder folder;
+    std::string package;
+    std::string temp = framework::TempFolder();
+};
+
+TEST_F(Wizard, HiddenRunWithAnUpdateDownloadsCopiesAndRecordsWithoutAWindow)
+{
+    OfferUpdate(1, 0);
+    WizardFrame frame;
+    frame.installedVersion = "1.0.0.5";
+    ShowWatch watch;
+    EXPECT_EQ(frame.DoModal(), IDOK);
+    EXPECT_EQ(watch.shows(), 0) << "no window is ever shown";
+
+    std::string copy = folder / "UserData\\VLNRUpdate\\VLNRUpdate.exe";
+    EXPECT_EQ(ReadFileBytes(temp + "VLNRUpdatePack.exe"), package) << "the package stays in the temporary folder";
+    EXPECT_EQ(ReadFileBytes(copy), package);
+    EXPECT_EQ(Recorded("HasUpdate").dword(), 1u);
+    EXPECT_EQ(Recorded("UpdateVersion").text(), "1.0.0.6");
+    EXPECT_EQ(Recorded("UpdatePath").text(), copy);
+    EXPECT_EQ(Recorded("force").dword(), 1u);
+    EXPECT_EQ(Recorded("Silent").dword(), 0u);
+    Sleep(300);
+    EXPECT_FALSE(FileExists(temp + "VLNRUpdatePack.exe.args")) << "normal mode never starts the package";
+    EXPECT_FALSE(FileExists(copy + ".args"));
+
+    // The window and its last page outlive the modal run, hidden.
+    EXPECT_TRUE(IsWindow(frame.hwnd()));
+    EXPECT_FALSE(IsWindowVisible(frame.hwnd()));
+    EXPECT_EQ(CurrentTemplate(frame), DownloadPage::IDD);
+    EXPECT_TRUE(IsWindow(PageWindow(frame)));
+}
+
+TEST_F(Wizard, HiddenRunsWithoutAnUpdateOrWithoutAManifestEndQuietly)
+{
+    server.Serve("/manifest.ini", Response(200, Manifest("1.0.0.6", server.Url("/pack.exe"))));
+    {
+        WizardFrame frame;
+        frame.installedVersion = "1.0.0.6";
+        ShowWatch watch;
+        EXPECT_EQ(frame.DoModal(), IDOK);
+        EXPECT_EQ(watch.shows(), 0);
+        EXPECT_EQ(frame.runFinished, 1);
+        EXPECT_EQ(CurrentTemplate(frame), QueryPage::IDD);
+    }
+    server.Serve("/manifest.ini", Response(404, "gone"));
+    {
+        WizardFrame frame;
+        frame.installedVersion = "1.0.0.5";
+        ShowWatch watch;
+        EXPECT_EQ(frame.DoModal(), IDOK);
+        EXPECT_EQ(watch.shows(), 0);
+        EXPECT_EQ(frame.runFinished, 0);
+    }
+    EXPECT_TRUE(NothingRecorded());
+    EXPECT_FALSE(FileExists(temp + "VLNRUpdatePack.exe"));
+}
+
+TEST_F(Wizard, ShownRunGoesFromWelcomeThroughTheQueryToUpToDate)
+{
+    ScriptedResponse manifest = Response(200, std::string(2046, ';') + "\r\n" + Manifest("1.0.0.6", "http://x/"));
+    manifest.pauseAfter = 1023;
+    server.Serve("/manifest.ini", manifest);
+    WizardFrame frame;
+    frame.startHidden = 0;
+    frame.interactive = 1;
+    frame.installedVersion = "1.0.0.6";
+    HWND welcome = nullptr;
+    UiScript script;
+    script
+        .Step("the frame shows the welcome page",
+              [&] {
+                  if (!IsWindowVisible(frame.hwnd()))
+                      return false;
+                  EXPECT_EQ(CurrentTemplate(frame), 105);
+                  ExpectButtons(frame, PageKind::Welcome);
+                  welcome = PageWindow(frame);
+                  RECT area, window;
+                  SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+                  GetWindowRect(frame.hwnd(), &window);
+                  EXPECT_NEAR((window.left + window.right) / 2, (area.left + area.right) / 2, 1);
+                  Click(frame.hwnd(), IDC_NEXT);
+                  return true;
+              })
+        .Step("the query page waits with its bar moved",
+              [&] {
+                  if (CurrentTemplate(frame) != QueryPage::IDD || BarPosition(PageWindow(frame)) == 0)
+                      return false;
+                  EXPECT_FALSE(IsWindow(welcome)) << "the welcome page is gone";
+                  ExpectButtons(frame, PageKind::Query);
+                  EXPECT_EQ(BarPosition(PageWindow(frame)), 1023 * 100 / static_cast<int>(manifest.body.size()));
+                  Click(frame.hwnd(), IDC_NEXT);  // hidden: nothing happens
+                  Click(frame.hwnd(), IDOK);      // disabled: nothing happens
+                  server.Resume();
+                  return true;
+              })
+        .Step("no update: the up-to-date page",
+              [&] {
+                  if (CurrentTemplate(frame) != 9000)
+                      return false;
+                  ExpectButtons(frame, PageKind::UpToDate);
+                  EXPECT_EQ(frame.runFinished, 1);
+                  Click(frame.hwnd(), IDCANCEL);
+                  return true;
+              });
+    EXPECT_EQ(Run(frame, script), IDCANCEL);
+}
+
+TEST_F(Wizard, ShownRunWithoutAManifestEndsOnTheErrorPage)
+{
+    server.Serve("/manifest.ini", Response(503, "busy"));
+    WizardFrame frame;
+    frame.startHidden = 0;
+    frame.interactive = 1;
+    UiScript script;
+    script
+        .Step("welcome", [&] {
+            if (!IsWindowVisible(frame.hwnd()))
+                return false;
+            Click(frame.hwnd(), IDC_NEXT);
+            return true;
+        })
+        .Step("the error page says so", [&] {
+            if (CurrentTemplate(frame) != 106)
+                return false;
+            HWND page = PageWindow(frame);
+            EXPECT_EQ(ItemText(page, IDC_ERRORTEXT), kSearchError);
+            EXPECT_TRUE(GetWindowLongA(GetDlgItem(page, IDC_ERRORTEXT), GWL_STYLE) & ES_READONLY);
+            ExpectButtons(frame, PageKind::Error);
+            EXPECT_EQ(frame.runFinished, 1);
+            Click(frame.hwnd(), IDCANCEL);
+            return true;
+        });
+    EXPECT_EQ(Run(frame, script), IDCANCEL);
+    EXPECT_TRUE(NothingRecorded());
+}
+
+TEST_F(Wizard, EnterAndEscapeDoNothingAnywhere)
+{
+    WizardFrame frame;
+    frame.startHidden = 0;
+    UiScript script;
+    auto press = [](HWND target, WPARAM key) {
+        PostMessageA(target, WM_KEYDOWN, key, 0);
+        PostMessageA(target, WM_CHAR, key, 0);
+        PostMessageA(target, WM_KEYUP, key, 0);
+    };
+    int ticks = 0;
+    script
+        .Step("keys pressed on the frame's buttons and on a page control", [&] {
+            if (!IsWindowVisible(frame.hwnd()))
+                return false;
+            for (HWND target : {GetDlgItem(frame.hwnd(), IDC_NEXT), GetDlgItem(frame.hwnd(), IDCANCEL),
+                                GetDlgItem(PageWindow(frame), IDC_UPDATEHELP), frame.hwnd()}) {
+                press(target, VK_RETURN);
+                press(target, VK_ESCAPE);
+            }
+            return true;
+        })
+        .Step("still on the welcome page", [&] {
+            if (++ticks < 20)
+                return false;
+            EXPECT_EQ(CurrentTemplate(frame), 105);
+            EXPECT_TRUE(frame.ContinueModal());
+            Click(frame.hwnd(), IDCANCEL);
+            return true;
+        });
+    EXPECT_EQ(Run(frame, script), IDCANCEL);
+}
+
+TEST_F(Wizard, CancelWhileDownloadingEndsAtOnceAndRecordsNothing)
+{
+    OfferUpdate();
+    ScriptedResponse slow = Response(200, package);
+    slow.pauseAfter = package.size() / 2;
+    server.Serve("/pack.exe", slow);
+    {
+        WizardFrame frame;
+        frame.startHidden = 0;
+        frame.installedVersion = "1.0.0.5";
+        UiScript script;
+        script
+            .Step("welcome", [&] {
+                if (!IsWindowVisible(frame.hwnd()))
+                    return false;
+                Click(frame.hwnd(), IDC_NEXT);
+                return true;
+            })
+            .Step("the download page's bar at half", [&] {
+                if (CurrentTemplate(frame) != DownloadPage::IDD || BarPosition(PageWindow(frame)) < 40)
+                    return false;
+                ExpectButtons(frame, PageKind::Download);
+                EXPECT_EQ(frame.forceUpdate, 1);
+                Click(frame.hwnd(), IDCANCEL);
+                return true;
+            });
+        EXPECT_EQ(Run(frame, script), IDCANCEL);
+    }
+    server.Resume();
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(temp + "VLNRUpdatePack.exe"); }));
+    Sleep(300);
+    EXPECT_TRUE(NothingRecorded()) << "the page was gone when the package arrived";
+}
+
+TEST_F(Wizard, DestroyingTheFrameDestroysItsLastPageAndClosesTheMutex)
+{
+    server.Serve("/manifest.ini", Response(404, ""));
+    const char kMutex[] = "VelnorWizardTestMutex";
+    HWND page = nullptr;
+    {
+        WizardFrame frame;
+        frame.instanceMutex = CreateMutexA(nullptr, FALSE, kMutex);
+        frame.DoModal();
+        page = PageWindow(frame);
+        EXPECT_TRUE(IsWindow(page));
+        HANDLE other = OpenMutexA(SYNCHRONIZE, FALSE, kMutex);
+        EXPECT_NE(other, nullptr) << "held after the modal run";
+        CloseHandle(other);
+    }
+    EXPECT_FALSE(IsWindow(page));
+    EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, kMutex), nullptr) << "closed with the frame";
+}
+
+TEST_F(Wizard, TestModeStartsThePackageWithItsQuotedPathAndRecordsNothing)
+{
+    server.Serve("/manifest.ini", Response(200, Manifest("1.0.0.5", server.Url("/pack.exe"))));
+    server.Serve("/pack.exe", Response(200, package));
+    WizardFrame frame;
+    frame.testMode = 1;
+    frame.installedVersion = "1.0.0.5";  // test mode goes on without a newer version
+    EXPECT_EQ(frame.DoModal(), IDOK);
+    std::string started = temp + "VLNRUpdatePackT.exe";
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(started + ".args"); }));
+    EXPECT_EQ(ReadFileBytes(started + ".args"), "\"" + started + "\" /Velnor");
+    EXPECT_TRUE(NothingRecorded());
+    EXPECT_FALSE(FileExists(folder / "UserData\\VLNRUpdate"));
+}
+
+TEST_F(Wizard, LabelsComeFromTheLanguageLibraryOrKeepTheirSenseWithoutIt)
+{
+    struct Labels {
+        std::string next, back, ok, cancel, help;
+    };
+    auto labelsOf = [&](int languageId, bool library) {
+        Module().languageResource = library ? LoadLanguageLibrary(nullptr) : nullptr;
+        if (Module().languageResource)
+            Module().languageResource->Initialize();
+        Module().LanguageId = languageId;
+        WizardFrame frame;
+        frame.startHidden = 0;
+        Labels labels;
+        UiScript script;
+        script.Step("read the labels", [&] {
+            if (!IsWindowVisible(frame.hwnd()))
+                return false;
+            labels = {ItemText(frame.hwnd(), IDC_NEXT), ItemText(frame.hwnd(), IDC_BEFORE),
+                      ItemText(frame.hwnd(), IDOK), ItemText(frame.hwnd(), IDCANCEL),
+                      ItemText(PageWindow(frame), IDC_UPDATEHELP)};
+            Click(frame.hwnd(), IDCANCEL);
+            return true;
+        });
+        Run(frame, script);
+        return labels;
+    };
+    Labels english = labelsOf(1033, true);
+    EXPECT_EQ(english.next, "&Next >");
+    EXPECT_EQ(english.back, "< &Back");
+    EXPECT_EQ(english.ok, "&OK");
+    EXPECT_EQ(english.cancel, "&Cancel");
+    EXPECT_EQ(english.help, "This program helps you update Velnor.");
+
+    Labels none = labelsOf(2052, false);
+    EXPECT_EQ(none.next, "") << "no string 3002 exists";
+    EXPECT_EQ(none.help, "");
+    EXPECT_EQ(none.ok, "\xC8\xB7\xB6\xA8(&O)") << "the template's 确定(&O), not string 1";
+    EXPECT_EQ(none.cancel, "\xC8\xA1\xCF\xFB(&C)") << "the template's 取消(&C), not string 2";
+}
+
+TEST_F(Wizard, TheTrayMessageShowsAndMinimisesAHiddenFrame)
+{
+    ScriptedResponse manifest = Response(200, Manifest("1.0.0.6", "http://x/"));
+    manifest.pauseAfter = 0;
+    server.Serve("/manifest.ini", manifest);
+    WizardFrame frame;
+    frame.installedVersion = "1.0.0.6";
+    UiScript script;
+    script
+        .Step("right button: nothing", [&] {
+            EXPECT_EQ(SendMessageA(frame.hwnd(), WM_FRAME_MOUSE_NOTIFY, 0, WM_RBUTTONUP), 1);
+            EXPECT_FALSE(IsWindowVisible(frame.hwnd()));
+            SendMessageA(frame.hwnd(), WM_FRAME_MOUSE_NOTIFY, 0, WM_LBUTTONDBLCLK);
+            return true;
+        })
+        .Step("double click: shown", [&] {
+            if (!IsWindowVisible(frame.hwnd()) || IsIconic(frame.hwnd()))
+                return false;
+            SendMessageA(frame.hwnd(), WM_FRAME_MOUSE_NOTIFY, 0, WM_LBUTTONDBLCLK);
+            return true;
+        })
+        .Step("again: minimised", [&] {
+            if (!IsIconic(frame.hwnd()))
+                return false;
+            server.Resume();
+            return true;
+        });
+    Run(frame, script);
+}
+
+TEST_F(Wizard, TheManifestUrlIsBuiltFromTheCompanyAndGoesThroughTheUsersProxy)
+{
+    const std::string settings = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    SavedRegValue enable(HKEY_CURRENT_USER, settings, "ProxyEnable");
+    SavedRegValue proxy(HKEY_CURRENT_USER, settings, "ProxyServer");
+    WriteRegDword(HKEY_CURRENT_USER, settings, "ProxyEnable", 1);
+    WriteRegString(HKEY_CURRENT_USER, settings, "ProxyServer", "127.0.0.1:" + std::to_string(server.port()));
+    folder.Write("VLNR.INI", "[Version]\r\ncompany=acme\r\n");
+    Module().manifestUrlOverride.clear();
+
+    server.Serve("http://update.velnor.example/vlnr/acme/all/acme_all.ini",
+                 Response(200, Manifest("1.0.0.6", "http://update.velnor.example/pack.exe")));
+    server.Serve("http://update.velnor.example/pack.exe", Response(200, package));
+    WizardFrame frame;
+    frame.installedVersion = "1.0.0.5";
+    frame.DoModal();
+    EXPECT_THAT(server.Targets(), testing::ElementsAre("http://update.velnor.example/vlnr/acme/all/acme_all.ini",
+                                                       "http://update.velnor.example/pack.exe"));
+    EXPECT_EQ(Recorded("HasUpdate").dword(), 1u);
+}
+
+}  // namespace
