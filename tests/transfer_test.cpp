@@ -45,7 +45,8 @@ protected:
         deleted = false;
         auto* session = new ObservedSession(url, target, window.hwnd(), deleted);
         ASSERT_EQ(session->Start(), 0);
-        ASSERT_TRUE(window.WaitForCompletion());
+        // Generous: a loaded machine may take minutes over the largest body.
+        ASSERT_TRUE(window.WaitForCompletion(180000));
         ASSERT_TRUE(PumpUntil([this] { return deleted.load(); })) << "the worker deletes the session";
     }
     bool Succeeded() const

@@ -1,0 +1,34 @@
+#include "old_files.h"
+
+#include "framework/file_find.h"
+#include "framework/win.h"
+#include "startup/module_state.h"
+
+namespace {
+const char kOldFilePattern[] = "*.(old)";
+}
+
+void CollectOldFiles(const std::string& directory, std::vector<std::string>& list)
+{
+    framework::FileFind find;
+    for (bool found = find.FindFile(directory + "\\*.*"); found; found = find.FindNextFile()) {
+        if (find.IsDots())
+            continue;
+        if (find.IsDirectory())
+            CollectOldFiles(find.FilePath(), list);
+        else if (PathMatchSpecA(find.FilePath().c_str(), kOldFilePattern))
+            list.push_back(find.FilePath());
+    }
+}
+
+void SweepOldFiles(const char* root)
+{
+    std::string directory = root ? root : Module().hostDirectory;
+    // An empty text would make the pattern "\*.*", the root of the current drive.
+    if (directory.empty())
+        return;
+    std::vector<std::string> list;
+    CollectOldFiles(directory, list);
+    for (const std::string& file : list)
+        DeleteFileA(file.c_str());
+}
