@@ -1,4 +1,104 @@
 // The module's one export: one call is one update run.
-#include "framework/win.h"
+#include <cstdlib>
+#include <string>
 
-extern "C" void __stdcall RD_XXXX(HWND, HINSTANCE, LPSTR, int) {}
+#include "file_update.h"
+#include "framework/debug_output.h"
+#include "framework/path.h"
+#include "old_files.h"
+#include "startup/directories.h"
+#include "startup/module_state.h"
+#include "switches.h"
+#include "test_version.h"
+#include "wizard/wizard_frame.h"
+
+namespace {
+
+const char kNormalMutex[] = "{9B1F5E73-2A8C-4D6E-B047-3C9D1E5A7F08}";
+const char kTestMutex[] = "{4E7A2C19-6B3D-4F28-9C51-7D0E8A3B6F42}";
+
+void ReadSwitches(const char* commandLine, WizardFrame& frame)
+{
+    char value[260] = {};
+    if (FindSwitchValue(commandLine, "S", value, sizeof value)) {
+        int shown = atoi(value);
+        frame.startHidden = shown == 0;
+        frame.interactive = shown != 0;
+    }
+    if (FindSwitchValue(commandLine, "T", value, sizeof value))
+        frame.testMode = atoi(value);
+    // Each run has its own URL switch: an earlier run's must not linger.
+    Module().manifestUrlOverride.clear();
+    if (FindSwitchValue(commandLine, "URL", value, sizeof value))
+        Module().manifestUrlOverride = value;
+}
+
+// Only one run of a mode at a time, across processes. False when another
+// run holds the mode's mutex; the frame owns the mutex otherwise.
+bool TakeInstanceMutex(WizardFrame& frame, const char* name, const char* refusal)
+{
+    frame.instanceMutex = CreateMutexA(nullptr, FALSE, name);
+    if (GetLastError() != ERROR_ALREADY_EXISTS)
+        return true;
+    CloseHandle(frame.instanceMutex);
+    frame.instanceMutex = nullptr;
+    framework::DebugOutput(refusal);
+    return false;
+}
+
+// The test version beside the host, "1000" style, converted to 1.0.0.0 style.
+std::string TestVersion()
+{
+    std::string file = Module().hostDirectory;
+    std::string version = "1000";
+    if (framework::AppendPath(file, "VLNRTEST.VLT"))
+        version = framework::ReadProfileString("VLTest", "Version", "1000", file);
+    DotTestVersion(version);
+    return version;
+}
+
+void RunUpdate(const char* commandLine)
+{
+    framework::DebugOutput("RD_XXXX");
+    ModuleState& module = Module();
+    std::string dataDirectory;
+    ResolveDataDirectory(dataDirectory);
+    module.iniFilePath = dataDirectory + "\\VLNR.INI";
+    framework::DebugOutput("IniFilePath");
+    framework::DebugOutput(module.iniFilePath);
+
+    WizardFrame frame;
+    SweepOldFiles(nullptr);
+    ReadSwitches(commandLine, frame);
+
+    std::string version;
+    if (frame.testMode == 0) {
+        version = framework::ReadProfileString("Version", "packet", "0.0.0.1", module.iniFilePath);
+        if (!TakeInstanceMutex(frame, kNormalMutex, "RD_XXXX return because of ERROR_ALREADY_EXISTS"))
+            return;
+    } else {
+        if (!TakeInstanceMutex(frame, kTestMutex,
+                               "RD_XXXX return because of ERROR_ALREADY_EXISTS (Test)"))
+            return;
+        version = TestVersion();
+        frame.startHidden = 1;
+        frame.interactive = 0;
+    }
+    frame.installedVersion = version;
+    frame.DoModal();
+
+    framework::DebugOutput("BeforeFileUpdate");
+    RunFileUpdate();
+    // The frame goes last: its mutex is held through the hand-off.
+}
+
+}  // namespace
+
+extern "C" void __stdcall RD_XXXX(HWND, HINSTANCE, LPSTR commandLine, int)
+{
+    try {
+        RunUpdate(commandLine);
+    } catch (...) {
+        // Nothing may unwind into the host.
+    }
+}

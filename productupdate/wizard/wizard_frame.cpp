@@ -16,9 +16,12 @@ WizardFrame::WizardFrame(HWND parent)
 
 WizardFrame::~WizardFrame()
 {
-    // The real destruction, not the modal-run one of DestroyWindow.
+    // The real destruction, not the modal-run one of DestroyWindow; it
+    // closes the mutex. A frame whose window never came closes it here.
     if (hwnd())
         ::DestroyWindow(hwnd());
+    if (instanceMutex)
+        CloseHandle(instanceMutex);
 }
 
 WizardFrame* WizardFrame::OfPage(HWND parent)

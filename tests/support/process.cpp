@@ -3,9 +3,6 @@
 #include <stdexcept>
 #include <vector>
 
-#include "framework/handles.h"
-#include "framework/win.h"
-
 namespace {
 
 // Standard error is read once the program has ended, so it must fit the pipe.
@@ -23,12 +20,13 @@ std::string ReadToEnd(HANDLE pipe)
 
 }  // namespace
 
-ProcessResult RunProcess(const std::string& commandLine, const std::string& workingFolder)
+ChildProcess::ChildProcess(const std::string& commandLine, const std::string& workingFolder)
+    : commandLine_(commandLine)
 {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-    framework::Handle readEnd, writeEnd;
-    if (!CreatePipe(readEnd.put(), writeEnd.put(), &inheritable, kPipeSize) ||
-        !SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0))
+    framework::Handle writeEnd;
+    if (!CreatePipe(errorOutput_.put(), writeEnd.put(), &inheritable, kPipeSize) ||
+        !SetHandleInformation(errorOutput_.get(), HANDLE_FLAG_INHERIT, 0))
         throw std::runtime_error("cannot create a pipe");
 
     STARTUPINFOA startup = {};
@@ -41,15 +39,37 @@ ProcessResult RunProcess(const std::string& commandLine, const std::string& work
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                         workingFolder.c_str(), &startup, &info))
         throw std::runtime_error("cannot start " + commandLine);
-    framework::Handle process(info.hProcess), thread(info.hThread);
-    writeEnd.reset();  // the pipe then ends with the child's copy
+    process_.reset(info.hProcess);
+    CloseHandle(info.hThread);
+    id_ = info.dwProcessId;
+    // writeEnd closes here: the pipe then ends with the child's copy.
+}
 
-    if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.get(), 1);
-        throw std::runtime_error(commandLine + " did not end");
+ChildProcess::~ChildProcess()
+{
+    if (WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT)
+        Kill();
+}
+
+void ChildProcess::Kill()
+{
+    TerminateProcess(process_.get(), 1);
+    WaitForSingleObject(process_.get(), 10000);
+}
+
+ProcessResult ChildProcess::Wait(DWORD timeoutMs)
+{
+    if (WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) {
+        Kill();
+        throw std::runtime_error(commandLine_ + " did not end");
     }
     ProcessResult result;
-    GetExitCodeProcess(process.get(), &result.exitCode);
-    result.errorOutput = ReadToEnd(readEnd.get());
+    GetExitCodeProcess(process_.get(), &result.exitCode);
+    result.errorOutput = ReadToEnd(errorOutput_.get());
     return result;
+}
+
+ProcessResult RunProcess(const std::string& commandLine, const std::string& workingFolder)
+{
+    return ChildProcess(commandLine, workingFolder).Wait();
 }

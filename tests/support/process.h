@@ -3,14 +3,36 @@
 
 #include <string>
 
-#include "framework/win.h"
+#include "framework/handles.h"
 
 struct ProcessResult {
     DWORD exitCode = 0;
     std::string errorOutput;  // everything written to standard error
 };
 
-// Starts the command line in the working folder with standard error on a pipe,
-// waits for the exit and reads the pipe (up to 64 KiB). Throws when the
-// program cannot be started or does not end within a minute.
+// A program started in a working folder with standard error on a pipe.
+// Throws when it cannot be started; ended hard if still running at destruction.
+class ChildProcess {
+public:
+    ChildProcess(const std::string& commandLine, const std::string& workingFolder);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    DWORD id() const { return id_; }
+    HANDLE handle() const { return process_.get(); }
+    // Waits for the end and reads standard error (up to 64 KiB); throws when
+    // the program does not end in time.
+    ProcessResult Wait(DWORD timeoutMs = 60000);
+    // Ends the program at once, as a crash or a kill would.
+    void Kill();
+
+private:
+    std::string commandLine_;
+    framework::Handle process_;
+    framework::Handle errorOutput_;
+    DWORD id_ = 0;
+};
+
+// Starts the program and waits up to a minute for it.
 ProcessResult RunProcess(const std::string& commandLine, const std::string& workingFolder);

@@ -1,0 +1,37 @@
+#include "file_update.h"
+
+#include <string>
+
+#include "framework/debug_output.h"
+#include "framework/path.h"
+#include "startup/module_state.h"
+#include "update_check/update_server.h"
+
+namespace {
+
+using EtadpuProc = void(__stdcall*)(const char* listUrl);
+
+std::string FileListUrl(const std::string& company)
+{
+    return std::string("http://") + kUpdateServerHost + "/vlnr/" + company + "/mu/" + company +
+           "_mu.txt";
+}
+
+}  // namespace
+
+void RunFileUpdate()
+{
+    framework::DebugOutput("FileUpdate");
+    // Loaded for the rest of the process: the updater may keep work going.
+    HMODULE library = LoadLibraryA("ZudEduzu.dll");
+    if (!library)
+        return;
+    auto etadpu = reinterpret_cast<EtadpuProc>(
+        reinterpret_cast<void*>(GetProcAddress(library, "Etadpu")));
+    if (!etadpu)
+        return;
+    framework::DebugOutput("Do FileUpdate");
+    std::string company =
+        framework::ReadProfileString("Version", "company", "self", Module().iniFilePath);
+    etadpu(FileListUrl(company).c_str());
+}

@@ -1,0 +1,189 @@
+// Whole update runs: updatehost.exe started as a process of its own under
+// Wine, against the scripted server, with a prepared installation. The
+// registry, the files and the trace lines are checked afterwards.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/debug_capture.h"
+#include "framework/path.h"
+#include "support/http_test_server.h"
+#include "support/notice_window.h"
+#include "support/process.h"
+#include "support/registry.h"
+#include "support/temp_folder.h"
+
+using testing::ElementsAre;
+using testing::ElementsAreArray;
+using testing::IsEmpty;
+
+namespace {
+
+std::string TempPath() { return framework::TempFolder(); }
+
+const char kUpdateKey[] = "Software\\Velnor\\Update";
+const char kShellFolders[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kInternetSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+const char kServer[] = "http://update.velnor.example";
+
+std::string Manifest(const std::string& version, const std::string& packageUrl)
+{
+    return "[Full]\r\nVer=" + version + "\r\nPacketCount=1\r\n"
+           "[Packet0]\r\nmin=1.0.0.0\r\nmax=2.0.0.0\r\nforce=0\r\nsilent=1\r\nFileCount=1\r\n"
+           "File0=" + packageUrl + "\r\n";
+}
+
+// An installation as the product lays it out: the host, the module and its
+// companions in one folder that holds the component file, so that folder is
+// the install directory; VLNR.INI in the common data folder; the user's
+// application data; and the user's proxy pointing at the scripted server,
+// which thereby answers for the update server's own host name.
+class EndToEnd : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
+        for (const char* file : {"updatehost.exe", "productupdate.dll", "common.dll", "ZudEduzu.dll"})
+            CopyFileTo(ProgramFolder() + "\\" + file, install / file);
+        CreateDirectoryA((install / "languages").c_str(), nullptr);
+        CopyFileTo(ProgramFolder() + "\\languages\\2052.lng", install / "languages\\2052.lng");
+        install.Write("OrlithEWA.OCX", "");
+        WriteRegString(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData", common.path());
+        WriteRegString(HKEY_CURRENT_USER, "Volatile Environment", "APPDATA", appData.path());
+        WriteRegDword(HKEY_CURRENT_USER, kInternetSettings, "ProxyEnable", 1);
+        WriteRegString(HKEY_CURRENT_USER, kInternetSettings, "ProxyServer",
+                       "127.0.0.1:" + std::to_string(server.port()));
+        common.Write("Velnor\\VLNR.INI", "[Version]\r\npacket=1.0.0.5\r\ncompany=acme\r\n");
+        package = ReadFileBytes(ProgramFolder() + "\\record_args.exe");
+    }
+    void TearDown() override { DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey); }
+
+    void OfferUpdate(const std::string& manifestTarget)
+    {
+        server.Serve(manifestTarget, Response(200, Manifest("1.0.0.6", std::string(kServer) + "/pack.exe")));
+        server.Serve(std::string(kServer) + "/pack.exe", Response(200, package));
+    }
+    std::unique_ptr<ChildProcess> StartHost(const std::string& arguments)
+    {
+        std::string command = "\"" + (install / "updatehost.exe") + "\"";
+        if (!arguments.empty())
+            command += " " + arguments;
+        return std::make_unique<ChildProcess>(command, install.path());
+    }
+    // Runs the host to its end; its trace lines are then in traces.
+    DWORD RunHost(const std::string& arguments)
+    {
+        auto host = StartHost(arguments);
+        DWORD exitCode = host->Wait().exitCode;
+        traces = capture.Texts(host->id());
+        return exitCode;
+    }
+    RegValue Recorded(const char* name)
+    {
+        return ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, name).value_or(RegValue{});
+    }
+
+    SavedRegValue commonAppData{HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData"};
+    SavedRegValue userAppData{HKEY_CURRENT_USER, "Volatile Environment", "APPDATA"};
+    SavedRegValue proxyEnable{HKEY_CURRENT_USER, kInternetSettings, "ProxyEnable"};
+    SavedRegValue proxyServer{HKEY_CURRENT_USER, kInternetSettings, "ProxyServer"};
+    HttpTestServer server;
+    DebugCapture capture;
+    TempFolder install, common, appData;
+    std::string package;
+    std::vector<std::string> traces;
+};
+
+TEST_F(EndToEnd, AHiddenNormalRunRecordsTheUpdateAndHandsOnTheFileList)
+{
+    OfferUpdate(std::string(kServer) + "/vlnr/acme/all/acme_all.ini");
+    EXPECT_EQ(RunHost(""), 0u);
+
+    std::string copy = appData / "Velnor\\VLNRUpdate\\VLNRUpdate.exe";
+    EXPECT_EQ(ReadFileBytes(copy), package);
+    EXPECT_EQ(Recorded("HasUpdate").dword(), 1u);
+    EXPECT_EQ(Recorded("UpdateVersion").text(), "1.0.0.6");
+    EXPECT_EQ(Recorded("UpdatePath").text(), copy);
+    EXPECT_EQ(Recorded("force").dword(), 0u);
+    EXPECT_EQ(Recorded("Silent").dword(), 1u);
+    std::string ini = common / "Velnor\\VLNR.INI";
+    EXPECT_THAT(traces, ElementsAre(
+        "RD_XXXX", "IniFilePath", ini,
+        "Open \\\\HKEY_CURRENT_USER\\Software\\Velnor\\Update Failed",
+        "strRegVersion= lpLocalVersion=1.0.0.5 szVersion=1.0.0.6 hasRegVersion=0",
+        "Start Downloading", "BeforeFileUpdate", "FileUpdate", "Do FileUpdate",
+        "Etadpu: http://update.velnor.example/vlnr/acme/mu/acme_mu.txt"));
+}
+
+TEST_F(EndToEnd, TheUrlSwitchNamesTheManifest)
+{
+    WriteRegDword(HKEY_CURRENT_USER, kInternetSettings, "ProxyEnable", 0);
+    server.Serve("/elsewhere/m.ini", Response(200, Manifest("1.0.0.6", server.Url("/pack.exe"))));
+    server.Serve("/pack.exe", Response(200, package));
+    // Unquoted: a quoted value without a blank keeps its closing quote.
+    EXPECT_EQ(RunHost("/URL " + server.Url("/elsewhere/m.ini")), 0u);
+    EXPECT_THAT(server.Targets(), ElementsAre("/elsewhere/m.ini", "/pack.exe"));
+    EXPECT_EQ(Recorded("UpdateVersion").text(), "1.0.0.6");
+}
+
+TEST_F(EndToEnd, TestModeReadsTheVersionBesideTheHostAndStartsThePackage)
+{
+    install.Write("VLNRTEST.VLT", "[VLTest]\r\nVersion=1000\r\n");
+    server.Serve(std::string(kServer) + "/vlnr/testnet/test.ini",
+                 Response(200, Manifest("1.0.0.0", std::string(kServer) + "/pack.exe")));
+    server.Serve(std::string(kServer) + "/pack.exe", Response(200, package));
+    EXPECT_EQ(RunHost("/S 1 /T 1"), 0u);
+
+    std::string started = TempPath() + "VLNRUpdatePackT.exe";
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(started + ".args"); }, 20000));
+    EXPECT_EQ(ReadFileBytes(started + ".args"), "\"" + started + "\" /Velnor");
+    EXPECT_FALSE(Recorded("HasUpdate").data.size());
+    EXPECT_THAT(traces, testing::Contains(
+        "strRegVersion= lpLocalVersion=1.0.0.0 szVersion=1.0.0.0 hasRegVersion=0"));
+    EXPECT_EQ(traces.back(), "Etadpu: http://update.velnor.example/vlnr/acme/mu/acme_mu.txt");
+    DeleteFileA((started + ".args").c_str());
+}
+
+TEST_F(EndToEnd, ASecondRunOfTheSameModeSweepsAndReturnsWhileTheFirstHoldsTheMutex)
+{
+    ScriptedResponse slow = Response(200, Manifest("1.0.0.6", std::string(kServer) + "/pack.exe"));
+    slow.pauseAfter = 0;
+    server.Serve(std::string(kServer) + "/vlnr/acme/all/acme_all.ini", slow);
+    server.Serve(std::string(kServer) + "/pack.exe", Response(200, package));
+    auto first = StartHost("");
+    ASSERT_TRUE(PumpUntil([&] { return !server.Requests().empty(); }, 30000));
+
+    std::string old = install.Write("sub\\left.(old)", "x");
+    EXPECT_EQ(RunHost("/S 1"), 0u);
+    EXPECT_FALSE(FileExists(old)) << "the sweep runs before the single-instance check";
+    EXPECT_THAT(traces, ElementsAre("RD_XXXX", "IniFilePath", common / "Velnor\\VLNR.INI",
+                                    "RD_XXXX return because of ERROR_ALREADY_EXISTS"));
+
+    // Test mode has a mutex of its own: it runs alongside.
+    EXPECT_EQ(RunHost("/T 1"), 0u);
+    EXPECT_THAT(traces, testing::Contains("BeforeFileUpdate"));
+
+    server.Resume();
+    EXPECT_EQ(first->Wait().exitCode, 0u);
+    EXPECT_EQ(Recorded("HasUpdate").dword(), 1u);
+}
+
+TEST_F(EndToEnd, WithoutTheFileUpdaterTheRunEndsNormally)
+{
+    DeleteFileA((install / "ZudEduzu.dll").c_str());
+    OfferUpdate(std::string(kServer) + "/vlnr/acme/all/acme_all.ini");
+    EXPECT_EQ(RunHost(""), 0u);
+    ASSERT_FALSE(traces.empty());
+    EXPECT_EQ(traces.back(), "FileUpdate");
+    EXPECT_EQ(Recorded("HasUpdate").dword(), 1u);
+}
+
+TEST_F(EndToEnd, ANoUpdateRunWritesNothingAndStillHandsOn)
+{
+    common.Write("Velnor\\VLNR.INI", "[Version]\r\npacket=1.0.0.6\r\n");
+    OfferUpdate(std::string(kServer) + "/vlnr/self/all/self_all.ini");
+    EXPECT_EQ(RunHost("/S 0"), 0u);
+    EXPECT_FALSE(Recorded("HasUpdate").data.size());
+    EXPECT_EQ(traces.back(), "Etadpu: http://update.velnor.example/vlnr/self/mu/self_mu.txt");
+}
+
+}  // namespace
