@@ -20,6 +20,11 @@ InternetSession::InternetSession(const char* agent, DWORD_PTR context, DWORD acc
         ThrowInternetError(GetLastError(), context);
 }
 
+void HttpRequest::SetOption(DWORD option, DWORD value)
+{
+    InternetSetOptionA(handle_.get(), option, &value, sizeof value);
+}
+
 std::unique_ptr<HttpConnection> InternetSession::GetHttpConnection(const std::string& server,
                                                                    INTERNET_PORT port)
 {

@@ -45,6 +45,8 @@ class HttpRequest {
 public:
     HttpRequest(HINTERNET handle, DWORD_PTR context) : handle_(handle), context_(context) {}
 
+    // Sets a numeric option of the request, a timeout say.
+    void SetOption(DWORD option, DWORD value);
     bool AddRequestHeaders(const char* headers, DWORD length, DWORD flags);
     void SendRequest();
     // False when the status cannot be read as a number.

@@ -6,6 +6,8 @@
 #include <random>
 
 #include "support/debug_capture.h"
+#include "support/guarded_text.h"
+#include "support/long_runs.h"
 #include "support/registry.h"
 #include "support/temp_folder.h"
 #include "update_check/evaluate_manifest.h"
@@ -17,29 +19,6 @@ using testing::IsEmpty;
 namespace {
 
 const char kUpdateKey[] = "Software\\Velnor\\Update";
-
-// A text at the very end of readable memory: reading one byte past it faults.
-class EdgeText {
-public:
-    explicit EdgeText(const std::string& text)
-    {
-        SYSTEM_INFO info;
-        GetSystemInfo(&info);
-        page_ = info.dwPageSize;
-        base_ = static_cast<char*>(VirtualAlloc(nullptr, 2 * page_, MEM_COMMIT, PAGE_READWRITE));
-        DWORD old;
-        VirtualProtect(base_ + page_, page_, PAGE_NOACCESS, &old);
-        text_ = base_ + page_ - (text.size() + 1);
-        memcpy(text_, text.c_str(), text.size() + 1);
-    }
-    ~EdgeText() { VirtualFree(base_, 0, MEM_RELEASE); }
-    const char* c_str() const { return text_; }
-
-private:
-    DWORD page_;
-    char* base_;
-    char* text_;
-};
 
 TEST(CompareVersions, IsNumericFieldByField)
 {
@@ -55,13 +34,13 @@ TEST(CompareVersions, IsNumericFieldByField)
 TEST(CompareVersions, NeverReadsPastTheEndAndTreatsMissingFieldsAsZero)
 {
     for (const char* text : {"", "1", "1.", "1.2", "1.2.3", "1.2.3.", "..", "1..2"}) {
-        EdgeText edge(text);
+        GuardedText edge(text);
         SCOPED_TRACE(text);
         CompareVersions(edge.c_str(), "1.2.3.4");
         CompareVersions("1.2.3.4", edge.c_str());
     }
-    EXPECT_FALSE(CompareVersions(EdgeText("1.2").c_str(), EdgeText("1.2.0.0").c_str()));
-    EXPECT_TRUE(CompareVersions(EdgeText("1.2").c_str(), EdgeText("1.2.0.1").c_str()));
+    EXPECT_FALSE(CompareVersions(GuardedText("1.2").c_str(), GuardedText("1.2.0.0").c_str()));
+    EXPECT_TRUE(CompareVersions(GuardedText("1.2").c_str(), GuardedText("1.2.0.1").c_str()));
     EXPECT_FALSE(CompareVersions(nullptr, ""));
 }
 
@@ -251,6 +230,52 @@ TEST_F(Decision, SectionAndKeyNamesAreCaseInsensitive)
     EXPECT_TRUE(Evaluate("[full]\r\nver=1.0.0.6\r\npacketcount=1\r\n"
                          "[PACKET0]\r\nMIN=1.0.0.0\r\nMAX=2.0.0.0\r\nFILECOUNT=1\r\nFILE0=http://p/0\r\n"));
     EXPECT_THAT(urls, ElementsAre("http://p/0"));
+}
+
+// Valid manifests with lines dropped, replaced, added and bytes scribbled
+// on: the decision never crashes, always deletes the file, and offers an
+// update only with URLs.
+TEST_F(Decision, MutatedManifestsNeverBreakTheDecision)
+{
+    const std::vector<std::string> valid = {
+        "[Full]", "Ver=1.0.0.6", "PacketCount=2", "FileCount=1", "File0=http://full/0",
+        "[Packet0]", "min=1.0.0.0", "max=1.0.0.6", "force=1", "silent=0", "FileCount=2",
+        "File0=http://p0/0", "File1=http://p0/1",
+        "[Packet1]", "min=0.0.0.0", "max=9.0.0.0", "FileCount=1", "File0=http://p1/0"};
+    const std::vector<std::string> noise = {
+        "[Full]", "[FULL]", "[Packet0]", "[Packet2147483647]", "[Packet-1]", "Ver=", "Ver=..",
+        "Ver=99999999999.1", "Ver=1.0.0.6.7.8", "PacketCount=-1", "PacketCount=2147483647",
+        "PacketCount=x", "FileCount=-7", "FileCount=4294967296", "File1=", "File2147483646=http://u/far",
+        "min=", "max=1.0.0.5", "silent=-3", "=", "[", "]", "; comment", std::string(3000, 'x'),
+        std::string("\xFF\xFE\x00\x01", 4)};
+    std::mt19937 random(8121206);
+    auto pick = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
+    int offers = 0, runs = 400 * LongRunFactor();
+    for (int i = 0; i < runs; ++i) {
+        std::vector<std::string> lines = valid;
+        for (size_t edits = pick(4); edits > 0; --edits) {
+            size_t at = pick(lines.size());
+            switch (pick(3)) {
+            case 0: lines.erase(lines.begin() + static_cast<long>(at)); break;
+            case 1: lines[at] = noise[pick(noise.size())]; break;
+            default: lines.insert(lines.begin() + static_cast<long>(at), noise[pick(noise.size())]);
+            }
+        }
+        std::string manifest;
+        for (const std::string& line : lines)
+            manifest += line + "\r\n";
+        for (size_t flips = pick(3) / 2; flips > 0; --flips)
+            manifest[pick(manifest.size())] = static_cast<char>(pick(256));
+        run.testMode = static_cast<int>(pick(2));
+        bool offered = Evaluate(manifest);  // asserts the file is gone
+        if (offered) {
+            ++offers;
+            EXPECT_FALSE(urls.empty()) << manifest;
+            for (const std::string& url : urls)
+                EXPECT_FALSE(url.empty()) << manifest;
+        }
+    }
+    std::printf("%d mutated manifests, %d offered an update\n", runs, offers);
 }
 
 }  // namespace

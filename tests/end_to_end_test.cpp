@@ -4,6 +4,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+
 #include "support/debug_capture.h"
 #include "framework/path.h"
 #include "support/http_test_server.h"
@@ -184,6 +188,89 @@ TEST_F(EndToEnd, ANoUpdateRunWritesNothingAndStillHandsOn)
     EXPECT_EQ(RunHost("/S 0"), 0u);
     EXPECT_FALSE(Recorded("HasUpdate").data.size());
     EXPECT_EQ(traces.back(), "Etadpu: http://update.velnor.example/vlnr/self/mu/self_mu.txt");
+}
+
+TEST_F(EndToEnd, TwoRunsStartedTogetherMakeOneUpdate)
+{
+    ScriptedResponse slow = Response(200, Manifest("1.0.0.6", std::string(kServer) + "/pack.exe"));
+    slow.pauseAfter = 0;
+    server.Serve(std::string(kServer) + "/vlnr/acme/all/acme_all.ini", slow);
+    server.Serve(std::string(kServer) + "/pack.exe", Response(200, package));
+    auto first = StartHost("");
+    auto second = StartHost("");
+    HANDLE both[] = {first->handle(), second->handle()};
+    ASSERT_EQ(WaitForMultipleObjects(2, both, FALSE, 60000) - WAIT_OBJECT_0 < 2, true)
+        << "one run returns while the other waits for its manifest";
+    server.Resume();
+    EXPECT_EQ(first->Wait().exitCode, 0u);
+    EXPECT_EQ(second->Wait().exitCode, 0u);
+
+    const char kRefusal[] = "RD_XXXX return because of ERROR_ALREADY_EXISTS";
+    std::vector<std::string> a = capture.Texts(first->id()), b = capture.Texts(second->id());
+    ASSERT_FALSE(a.empty() || b.empty());
+    EXPECT_EQ((a.back() == kRefusal) + (b.back() == kRefusal), 1);
+    std::vector<std::string> targets = server.Targets();
+    EXPECT_EQ(std::count(targets.begin(), targets.end(), std::string(kServer) + "/pack.exe"), 1);
+    EXPECT_EQ(Recorded("HasUpdate").dword(), 1u);
+}
+
+TEST_F(EndToEnd, AHostEndedHardMidDownloadLeavesNoMutexBehind)
+{
+    ScriptedResponse slow = Response(200, package);
+    slow.pauseAfter = package.size() / 2;
+    server.Serve(std::string(kServer) + "/vlnr/acme/all/acme_all.ini",
+                 Response(200, Manifest("1.0.0.6", std::string(kServer) + "/pack.exe")));
+    server.Serve(std::string(kServer) + "/pack.exe", slow);
+    auto killed = StartHost("");
+    ASSERT_TRUE(PumpUntil([&] { return server.Targets().size() == 2; }, 30000));
+    Sleep(300);
+    killed->Kill();
+    EXPECT_FALSE(Recorded("HasUpdate").data.size());
+
+    server.Serve(std::string(kServer) + "/pack.exe", Response(200, package));
+    EXPECT_EQ(RunHost(""), 0u);
+    EXPECT_THAT(traces, testing::Contains("BeforeFileUpdate")) << "the mutex went with the process";
+    EXPECT_EQ(ReadFileBytes(appData / "Velnor\\VLNRUpdate\\VLNRUpdate.exe"), package);
+    server.Resume();
+}
+
+TEST_F(EndToEnd, FiftyRunsInOneHostHoldNoMoreHandlesOrMemory)
+{
+    server.Serve(std::string(kServer) + "/vlnr/acme/all/acme_all.ini",
+                 Response(200, Manifest("1.0.0.5", std::string(kServer) + "/pack.exe")));
+    ProcessResult result = ChildProcess("\"" + ProgramFolder() + "\\loop_host.exe\" \"" +
+                                            (install / "productupdate.dll") + "\" 50 \"/S 0\"",
+                                        install.path())
+                               .Wait(300000);
+    ASSERT_EQ(result.exitCode, 0u) << result.errorOutput;
+    std::vector<std::pair<unsigned long, unsigned long>> after;  // handle slot, private bytes
+    std::istringstream lines(result.errorOutput);
+    for (int run; lines >> run;) {
+        unsigned long handles, memory;
+        lines >> handles >> memory;
+        after.emplace_back(handles, memory);
+    }
+    ASSERT_EQ(after.size(), 50u);
+    std::printf("after run 10: handle slot %lu, %lu KiB; after run 50: handle slot %lu, %lu KiB\n",
+                after[9].first, after[9].second / 1024, after[49].first, after[49].second / 1024);
+    EXPECT_LE(after[49].first, after[9].first + 2);
+    EXPECT_LE(after[49].second, after[9].second + 512 * 1024);
+}
+
+TEST_F(EndToEnd, APlantedFileUpdaterIsNeverLoaded)
+{
+    DeleteFileA((install / "ZudEduzu.dll").c_str());
+    TempFolder planted;
+    CopyFileTo(ProgramFolder() + "\\ZudEduzu.dll", planted / "ZudEduzu.dll");
+    ScopedEnv path("PATH", (planted.path() + ";" + std::string(std::getenv("PATH"))).c_str());
+    server.Serve(std::string(kServer) + "/vlnr/acme/all/acme_all.ini", Response(404, ""));
+
+    // Neither from the current folder nor from the PATH.
+    auto host = std::make_unique<ChildProcess>("\"" + (install / "updatehost.exe") + "\"", planted.path());
+    EXPECT_EQ(host->Wait().exitCode, 0u);
+    std::vector<std::string> lines = capture.Texts(host->id());
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "FileUpdate");
 }
 
 }  // namespace

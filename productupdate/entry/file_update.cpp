@@ -22,8 +22,12 @@ std::string FileListUrl(const std::string& company)
 void RunFileUpdate()
 {
     framework::DebugOutput("FileUpdate");
-    // Loaded for the rest of the process: the updater may keep work going.
-    HMODULE library = LoadLibraryA("ZudEduzu.dll");
+    // The product ships the updater beside the host. Only that folder and the
+    // system's are searched: a copy planted in the current folder or on the
+    // PATH must never run in our place. Loaded for the rest of the process:
+    // the updater may keep work going.
+    HMODULE library = LoadLibraryExA("ZudEduzu.dll", nullptr,
+                                     LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (!library)
         return;
     auto etadpu = reinterpret_cast<EtadpuProc>(

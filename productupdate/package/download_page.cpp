@@ -11,6 +11,17 @@
 #include "update_check/manifest_location.h"
 #include "wizard/wizard_frame.h"
 
+namespace {
+
+bool IsEmptyFile(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+           data.nFileSizeLow == 0 && data.nFileSizeHigh == 0;
+}
+
+}  // namespace
+
 void DownloadPage::DoDataExchange(framework::DataExchange& exchange)
 {
     WizardPage::DoDataExchange(exchange);
@@ -59,7 +70,12 @@ LRESULT DownloadPage::OnDownloadNotice(WPARAM wParam, LPARAM lParam)
         // The session is gone once this notice returns: take the path now.
         std::string package = reinterpret_cast<UpdateSession*>(wParam)->m_strFile;
         if (frame) {
-            LaunchPackage(*frame, package);
+            // An empty file is no package, whatever length the server
+            // declared: recorded, it would offer an update that cannot run.
+            if (IsEmptyFile(package))
+                DeleteFileA(package.c_str());
+            else
+                LaunchPackage(*frame, package);
             frame->DestroyWindow();
         }
     } else {

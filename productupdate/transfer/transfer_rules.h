@@ -23,6 +23,6 @@ std::optional<std::string> FindRedirectLocation(const std::string& rawHeaders);
 // Nothing for any other text, which cannot tell whether a body arrived whole.
 std::optional<std::uint64_t> ParseContentLength(const std::string& text);
 
-// received × 100 ÷ total, truncated, without overflow for any size. Bytes
-// beyond a declared length of 0 count as 100.
+// received × 100 ÷ total, truncated, without overflow for any size; 100
+// for a declared length of 0.
 UINT ProgressPercent(std::uint64_t received, std::uint64_t total);

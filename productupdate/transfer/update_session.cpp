@@ -10,6 +10,9 @@ constexpr DWORD_PTR kContext = 1;
 constexpr DWORD kRequestFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_AUTO_REDIRECT;
 constexpr UINT kChunk = 1023;
+// A server that stops answering fails the transfer after this long, so that
+// an unattended run always ends (the platform may otherwise wait for ever).
+constexpr DWORD kNetworkTimeoutMs = 30000;
 
 [[noreturn]] void Fail() { framework::ThrowInternetError(0, kContext); }
 
@@ -129,6 +132,9 @@ void UpdateSession::Transfer(framework::OutputFile& file)
     char chunk[kChunk + 1];
     while (UINT n = request->Read(chunk, kChunk)) {
         received += n;
+        // More than was declared is a broken response, whatever its bytes.
+        if (received > total)
+            Fail();
         progress.percent = ProgressPercent(received, total);
         Notify(progress);
         file.Write(chunk, n);
@@ -146,6 +152,10 @@ std::unique_ptr<framework::HttpRequest> UpdateSession::SendRequest(
     connection = GetHttpConnection(url.server, url.port);
     std::unique_ptr<framework::HttpRequest> request =
         connection->OpenRequest("GET", url.object, kContext, kRequestFlags);
+    // Set on the request itself: Wine does not hand a session's timeouts down.
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_RECEIVE_TIMEOUT})
+        request->SetOption(option, kNetworkTimeoutMs);
     request->AddRequestHeaders(kHeaderBlock, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
     request->SendRequest();
     if (!request->QueryInfoStatusCode(status))

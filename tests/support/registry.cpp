@@ -76,21 +76,80 @@ void DeleteRegValue(HKEY root, const std::string& path, const char* name)
         RegDeleteValueA(key.get(), name);
 }
 
+namespace {
+
+// Values a test changed are noted here until they are put back, so that a
+// test program that crashed midway cannot leave the prefix changed for the
+// programs after it: each program puts back what its predecessor left.
+const char kJournal[] = "Software\\VelnorTests\\ChangedValues";
+
+std::string JournalEntry(HKEY root, const std::string& path, const std::string& name)
+{
+    return std::to_string(reinterpret_cast<ULONG_PTR>(root)) + "|" + path + "|" + name;
+}
+
+// The saved value as one blob: a flag for "was there", its type, its bytes.
+std::string Encode(const std::optional<RegValue>& value)
+{
+    std::string blob(1, value ? '1' : '0');
+    if (value) {
+        blob.append(reinterpret_cast<const char*>(&value->type), sizeof value->type);
+        blob.append(value->data.begin(), value->data.end());
+    }
+    return blob;
+}
+
+void Restore(HKEY root, const std::string& path, const std::string& name, const std::string& blob)
+{
+    const char* valueName = name.empty() ? nullptr : name.c_str();
+    if (blob.size() < 1 + sizeof(DWORD) || blob[0] != '1') {
+        DeleteRegValue(root, path, valueName);
+        return;
+    }
+    DWORD type;
+    memcpy(&type, blob.data() + 1, sizeof type);
+    SetValue(root, path, valueName, type, blob.data() + 1 + sizeof type,
+             static_cast<DWORD>(blob.size() - 1 - sizeof type));
+}
+
+}  // namespace
+
+void RestoreValuesLeftChanged()
+{
+    framework::RegKey journal;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kJournal, 0, KEY_READ, journal.put()) != ERROR_SUCCESS)
+        return;
+    char entry[2048];
+    BYTE data[65536];
+    for (DWORD index = 0;; ++index) {
+        DWORD entrySize = sizeof entry, dataSize = sizeof data;
+        if (RegEnumValueA(journal.get(), index, entry, &entrySize, nullptr, nullptr, data,
+                          &dataSize) != ERROR_SUCCESS)
+            break;
+        std::string key = entry;
+        size_t first = key.find('|'), second = key.find('|', first + 1);
+        HKEY root = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(std::stoul(key.substr(0, first))));
+        Restore(root, key.substr(first + 1, second - first - 1), key.substr(second + 1),
+                std::string(reinterpret_cast<char*>(data), dataSize));
+    }
+    journal.reset();
+    DeleteRegTree(HKEY_CURRENT_USER, kJournal);
+}
+
 SavedRegValue::SavedRegValue(HKEY root, std::string path, const char* name)
     : root_(root), path_(std::move(path)), name_(name ? name : ""),
       saved_(ReadRegValue(root_, path_, name))
 {
+    std::string blob = Encode(saved_);
+    SetValue(HKEY_CURRENT_USER, kJournal, JournalEntry(root_, path_, name_).c_str(), REG_BINARY,
+             blob.data(), static_cast<DWORD>(blob.size()));
 }
 
 SavedRegValue::~SavedRegValue()
 {
-    const char* name = name_.empty() ? nullptr : name_.c_str();
     try {
-        if (saved_)
-            SetValue(root_, path_, name, saved_->type, saved_->data.data(),
-                     static_cast<DWORD>(saved_->data.size()));
-        else
-            DeleteRegValue(root_, path_, name);
+        Restore(root_, path_, name_, Encode(saved_));
+        DeleteRegValue(HKEY_CURRENT_USER, kJournal, JournalEntry(root_, path_, name_).c_str());
     } catch (const std::exception&) {
         ADD_FAILURE() << "cannot restore registry value " << path_;
     }

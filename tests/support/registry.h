@@ -21,7 +21,8 @@ void WriteRegString(HKEY root, const std::string& path, const char* name, const 
 void WriteRegDword(HKEY root, const std::string& path, const char* name, DWORD value);
 void DeleteRegValue(HKEY root, const std::string& path, const char* name);
 
-// Saves a value (or its absence) and restores it when the test ends.
+// Saves a value (or its absence) and restores it when the test ends; a test
+// program that ends before that has it restored by the next one.
 class SavedRegValue {
 public:
     SavedRegValue(HKEY root, std::string path, const char* name);
@@ -35,6 +36,10 @@ private:
     std::string name_;
     std::optional<RegValue> saved_;
 };
+
+// Puts back the values that an earlier test program changed and could not
+// restore because it crashed; every test program calls it first.
+void RestoreValuesLeftChanged();
 
 // Sets an environment variable (null: removes it) and restores it afterwards.
 class ScopedEnv {

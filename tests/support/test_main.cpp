@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/win.h"
+#include "support/registry.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ int main(int argc, char** argv)
     // A crash must end the test program, not wait for a dialog of Wine's.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     SetUnhandledExceptionFilter(EndOnCrash);
+    RestoreValuesLeftChanged();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,296 @@
+// Whatever the server, the disk or another program does, a run ends, leaves
+// no partial file and writes no half-true record. Each case is a hidden run
+// of the wizard against the scripted server, with an earlier update record in
+// the registry that must stay as it was unless a package arrived whole.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "framework/path.h"
+#include "startup/module_state.h"
+#include "support/http_test_server.h"
+#include "support/process.h"
+#include "support/registry.h"
+#include "support/temp_folder.h"
+#include "wizard/wizard_frame.h"
+
+namespace {
+
+const char kUpdateKey[] = "Software\\Velnor\\Update";
+
+std::string Manifest(const std::string& packageUrl)
+{
+    return "[Full]\r\nVer=1.0.0.6\r\nPacketCount=1\r\n"
+           "[Packet0]\r\nmin=1.0.0.0\r\nmax=2.0.0.0\r\nforce=1\r\nsilent=0\r\nFileCount=1\r\n"
+           "File0=" + packageUrl + "\r\n";
+}
+
+std::string Bytes(size_t size)
+{
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>(i * 7 + i / 251);
+    return bytes;
+}
+
+ScriptedResponse CutAt(ScriptedResponse response, size_t bytes)
+{
+    response.closeAfter = bytes;
+    return response;
+}
+
+ScriptedResponse Head(const std::string& head, const std::string& body)
+{
+    return RawResponse(head + "Connection: close\r\n", body);
+}
+
+// The server-side faults, each for the manifest and for the package. The last
+// one is no fault: a large header block is fine when the body comes whole.
+std::vector<std::pair<std::string, ScriptedResponse>> ServerFaults(const std::string& body,
+                                                                   const std::string& redirect)
+{
+    std::string length = "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    return {
+        {"closed at half", CutAt(Response(200, body), body.size() / 2)},
+        {"body shorter than declared", Head("HTTP/1.1 200 OK\r\nContent-Length: " +
+                                                std::to_string(body.size() + 100) + "\r\n", body)},
+        {"length 0", Head("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n", body)},
+        {"negative length", Head("HTTP/1.1 200 OK\r\nContent-Length: -1\r\n", body)},
+        {"length not a number", Head("HTTP/1.1 200 OK\r\nContent-Length: many\r\n", body)},
+        {"length of gigabytes", Head("HTTP/1.1 200 OK\r\nContent-Length: 5368709120\r\n", body)},
+        {"two lengths", Head("HTTP/1.1 200 OK\r\n" + length + "Content-Length: 7\r\n", body)},
+        {"404", Response(404, body)},
+        {"503", Response(503, body)},
+        {"redirect without Location", Response(302, "")},
+        {"redirect to ftp", Response(302, "", "Location: ftp://127.0.0.1/pack.exe\r\n")},
+        {"redirect to https", Response(301, "", "Location: https://127.0.0.1/pack.exe\r\n")},
+        {"redirect to a redirect", Response(302, "", "Location: " + redirect + "\r\n")},
+        {"status not a number", Head("HTTP/1.1 abc Fine\r\n" + length, body)},
+        {"no status line", Head("Content-Type: text/plain\r\n" + length, body)},
+        {"garbage head", RawResponse(std::string("\x01\x02\xFF\xFE garbage\r\n\r\n", 16), body)},
+        {"header without colon", Head("HTTP/1.1 200 OK\r\nContent-Length " +
+                                          std::to_string(body.size()) + "\r\n", body)},
+        {"one megabyte of headers", Head("HTTP/1.1 200 OK\r\nX-Pad: " + std::string(1 << 20, 'p') +
+                                             "\r\n" + length, body)},
+    };
+}
+
+bool ArrivesWhole(const std::string& fault) { return fault == "one megabyte of headers"; }
+
+class Faults : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved = Module();
+        RecordEarlierUpdate();
+        Module().iniFilePath = folder / "VLNR.INI";
+        Module().userDataDirectory = folder / "UserData";
+        CreateDirectoryA(Module().userDataDirectory.c_str(), nullptr);
+        Module().manifestUrlOverride = server.Url("/manifest.ini");
+        Module().languageResource = nullptr;
+        server.Serve("/redirect", Response(302, "", "Location: " + server.Url("/pack.exe") + "\r\n"));
+        DeleteFileA(Package().c_str());
+    }
+    void TearDown() override
+    {
+        Module() = saved;
+        DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
+        DeleteFileA(Package().c_str());
+        RemoveDirectoryA(Package().c_str());
+    }
+
+    void RecordEarlierUpdate()
+    {
+        DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
+        WriteRegDword(HKEY_CURRENT_USER, kUpdateKey, "HasUpdate", 1);
+        WriteRegString(HKEY_CURRENT_USER, kUpdateKey, "UpdateVersion", "1.0.0.1");
+        WriteRegString(HKEY_CURRENT_USER, kUpdateKey, "UpdatePath", "C:\\earlier\\VLNRUpdate.exe");
+        WriteRegDword(HKEY_CURRENT_USER, kUpdateKey, "force", 0);
+        WriteRegDword(HKEY_CURRENT_USER, kUpdateKey, "Silent", 1);
+        earlier = Record();
+    }
+
+    std::string Package() const { return framework::TempFolder() + "VLNRUpdatePack.exe"; }
+    std::string Manifest() const { return framework::TempFolder() + "VLNRUpdate.ini"; }
+    std::string Copy() const { return folder / "UserData\\VLNRUpdate\\VLNRUpdate.exe"; }
+
+    std::vector<std::string> Record() const
+    {
+        std::vector<std::string> values;
+        for (const char* name : {"HasUpdate", "UpdateVersion", "UpdatePath", "force", "Silent"}) {
+            auto value = ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, name);
+            values.push_back(value ? std::string(value->data.begin(), value->data.end()) : "-");
+        }
+        return values;
+    }
+
+    // A hidden run with a watchdog: false when the run did not end on its own.
+    bool RunEnds(DWORD limitMs = 120000)
+    {
+        WizardFrame frame;
+        frame.installedVersion = "1.0.0.5";
+        static WizardFrame* watched;
+        watched = &frame;
+        UINT_PTR timer = SetTimer(nullptr, 0, limitMs, [](HWND, UINT, UINT_PTR, DWORD) CALLBACK {
+            watched->EndDialog(IDABORT);
+        });
+        int result = frame.DoModal();
+        KillTimer(nullptr, timer);
+        return result != IDABORT;
+    }
+
+    ModuleState saved;
+    HttpTestServer server;
+    TempFolder folder;
+    std::vector<std::string> earlier;
+    std::string package = Bytes(300000);
+};
+
+TEST_F(Faults, ABrokenManifestTransferEndsTheRunWithNothingLeftOrWritten)
+{
+    std::string manifest = ::Manifest(server.Url("/pack.exe"));
+    server.Serve("/pack.exe", Response(200, package));
+    for (auto& [name, response] : ServerFaults(manifest, server.Url("/redirect"))) {
+        SCOPED_TRACE(name);
+        RecordEarlierUpdate();
+        server.Serve("/manifest.ini", response);
+        EXPECT_TRUE(RunEnds());
+        EXPECT_FALSE(FileExists(Manifest()));
+        EXPECT_EQ(Record() == earlier, !ArrivesWhole(name));
+    }
+}
+
+TEST_F(Faults, ABrokenPackageTransferEndsTheRunWithNothingLeftOrWritten)
+{
+    server.Serve("/manifest.ini", Response(200, ::Manifest(server.Url("/pack.exe"))));
+    for (auto& [name, response] : ServerFaults(package, server.Url("/redirect"))) {
+        SCOPED_TRACE(name);
+        RecordEarlierUpdate();
+        DeleteFileA(Copy().c_str());
+        server.Serve("/pack.exe", response);
+        EXPECT_TRUE(RunEnds());
+        EXPECT_EQ(FileExists(Package()), ArrivesWhole(name));
+        EXPECT_EQ(FileExists(Copy()), ArrivesWhole(name));
+        EXPECT_EQ(Record() == earlier, !ArrivesWhole(name));
+    }
+    // The same run with the package whole does record it.
+    server.Serve("/pack.exe", Response(200, package));
+    EXPECT_TRUE(RunEnds());
+    EXPECT_EQ(ReadFileBytes(Copy()), package);
+    EXPECT_NE(Record(), earlier);
+}
+
+TEST_F(Faults, AServerThatStallsAfterItsHeadersStillEndsTheRun)
+{
+    server.Serve("/manifest.ini", Response(200, ::Manifest(server.Url("/pack.exe"))));
+    ScriptedResponse stall = Response(200, package);
+    stall.pauseAfter = 5000;
+    server.Serve("/pack.exe", stall);
+    DWORD start = GetTickCount();
+    EXPECT_TRUE(RunEnds(240000));
+    std::printf("a stalled package transfer ended after %lu ms\n", GetTickCount() - start);
+    EXPECT_GE(GetTickCount() - start, 29000u) << "the network timeout, not an early give-up";
+    EXPECT_FALSE(FileExists(Package()));
+    EXPECT_EQ(Record(), earlier);
+    server.Resume();
+}
+
+TEST_F(Faults, APackageTargetThatCannotBeWrittenRecordsNothing)
+{
+    server.Serve("/manifest.ini", Response(200, ::Manifest(server.Url("/pack.exe"))));
+    server.Serve("/pack.exe", Response(200, package));
+
+    CreateDirectoryA(Package().c_str(), nullptr);  // a folder of that name
+    EXPECT_TRUE(RunEnds());
+    EXPECT_EQ(Record(), earlier);
+    RemoveDirectoryA(Package().c_str());
+
+    ChildProcess holder("\"" + ProgramFolder() + "\\hold_file.exe\" \"" + Package() + "\" 60",
+                        folder.path());
+    for (int waited = 0; waited < 200 && !FileExists(Package()); ++waited)
+        Sleep(50);
+    ASSERT_TRUE(FileExists(Package())) << "the other program holds the file";
+    EXPECT_TRUE(RunEnds());
+    EXPECT_EQ(Record(), earlier);
+    EXPECT_FALSE(FileExists(Copy()));
+    holder.Kill();
+}
+
+// The disks come from scripts/test, where the machine lets it mount them.
+TEST_F(Faults, AFullOrReadOnlyDiskFailsTheDownloadAndRecordsNothing)
+{
+    server.Serve("/manifest.ini", Response(200, ::Manifest(server.Url("/pack.exe"))));
+    server.Serve("/pack.exe", Response(200, package));
+    int tried = 0;
+    for (const char* variable : {"VELNOR_FULL_DISK", "VELNOR_READONLY_DISK"}) {
+        const char* mounted = std::getenv(variable);
+        if (!mounted)
+            continue;
+        SCOPED_TRACE(variable);
+        ++tried;
+        std::string folder = "Z:" + std::string(mounted);
+        std::replace(folder.begin(), folder.end(), '/', '\\');
+        ScopedEnv tmp("TMP", folder.c_str());
+        ScopedEnv temp("TEMP", folder.c_str());
+        ASSERT_EQ(framework::TempFolder(), folder + "\\");
+        EXPECT_TRUE(RunEnds());
+        EXPECT_FALSE(FileExists(Package()));
+        EXPECT_EQ(Record(), earlier);
+    }
+    if (tried == 0)
+        GTEST_SKIP() << "this machine mounts no small or read-only disk";
+}
+
+TEST_F(Faults, AFailedCopyToTheUserDataFolderRecordsNothing)
+{
+    server.Serve("/manifest.ini", Response(200, ::Manifest(server.Url("/pack.exe"))));
+    server.Serve("/pack.exe", Response(200, package));
+    folder.Write("UserData\\VLNRUpdate", "a file where the folder belongs");
+    EXPECT_TRUE(RunEnds());
+    EXPECT_EQ(Record(), earlier);
+
+    Module().userDataDirectory = "Q:\\no such drive";
+    EXPECT_TRUE(RunEnds());
+    EXPECT_EQ(Record(), earlier);
+}
+
+TEST_F(Faults, ManifestsOfEveryShapeEndTheRunAndAreDeleted)
+{
+    server.Serve("/pack.exe", Response(200, package));
+    const std::string url = server.Url("/pack.exe");
+    const std::string valid = ::Manifest(url);
+    std::wstring wide(valid.begin(), valid.end());
+    std::string utf16 = "\xFF\xFE" + std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
+    std::string large;
+    for (int i = 0; i < 20000; ++i)
+        large += "[Section" + std::to_string(i) + "]\r\nkey=" + std::string(400, 'v') + "\r\n";
+    struct Case {
+        const char* name;
+        std::string manifest;
+        bool offers;
+    } cases[] = {
+        {"empty", "", false},
+        {"binary", Bytes(5000), false},
+        {"eight megabytes", large + valid, true},
+        {"UTF-16", utf16, true},
+        {"duplicate sections", valid + "[Full]\r\nVer=9.0.0.0\r\n[Packet0]\r\nmax=0.0.0.1\r\n", true},
+        {"negative and huge counts",
+         "[Full]\r\nVer=1.0.0.6\r\nPacketCount=-5\r\nFileCount=2147483647\r\nFile0=" + url + "\r\n", true},
+        {"fewer fields", "[Full]\r\nVer=2\r\nPacketCount=1\r\n[Packet0]\r\nmin=1\r\nmax=3\r\n"
+                         "FileCount=1\r\nFile0=" + url + "\r\n", true},
+        {"more fields", "[Full]\r\nVer=1.0.0.5.9\r\nFileCount=1\r\nFile0=" + url + "\r\n", false},
+        {"fields beyond 32 bits", "[Full]\r\nVer=99999999999.0.0.0\r\nFileCount=1\r\nFile0=" + url + "\r\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
+        server.Serve("/manifest.ini", Response(200, c.manifest));
+        EXPECT_TRUE(RunEnds());
+        EXPECT_FALSE(FileExists(Manifest()));
+        EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, "HasUpdate").has_value(), c.offers);
+    }
+}
+
+}  // namespace
