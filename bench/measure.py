@@ -35,20 +35,30 @@ def parse_args():
     return parser.parse_args()
 
 
+class Usage:
+    """What one finished program used: CPU seconds and peak memory in bytes."""
+
+    def __init__(self, cpu_s, peak_bytes):
+        self.cpu_s = cpu_s
+        self.peak_bytes = peak_bytes
+
+
 def run(argv, cwd=None, env=None):
-    """Runs a program to its end: wall seconds, its resource usage, standard output."""
-    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+    """Runs a program to its end: wall seconds, its usage, exit code, standard
+    output and standard error. GNU time reports the usage: a child of this
+    process would report at least this process's own peak memory, which Linux
+    carries over a fork and an exec."""
+    with tempfile.NamedTemporaryFile("r") as usage, tempfile.TemporaryFile() as out, \
+            tempfile.TemporaryFile() as err:
         start = time.monotonic()
-        child = subprocess.Popen(argv, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
-                                 stdout=out, stderr=err)
-        # wait4 rather than wait: it gives this child's own CPU time and peak memory.
-        _, status, usage = os.wait4(child.pid, 0)
+        code = subprocess.call(["/usr/bin/time", "-q", "-o", usage.name, "-f", "%U %S %M"] + argv,
+                               cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err)
         wall = time.monotonic() - start
-        child.returncode = os.waitstatus_to_exitcode(status)
+        user, system, peak_kb = usage.read().split()[-3:]
         out.seek(0)
         err.seek(0)
-        return wall, usage, child.returncode, out.read().decode(errors="replace"), \
-            err.read().decode(errors="replace")
+        return wall, Usage(float(user) + float(system), int(peak_kb) * 1024), code, \
+            out.read().decode(errors="replace"), err.read().decode(errors="replace")
 
 
 class WineServer:
@@ -107,8 +117,8 @@ class Bench:
              "-w", "%{time_total} %{size_download}", self.url(size_mb)])
         transfer, size = out.split() if code == 0 else (wall, 0)
         self.record({"case": "curl", "size_mb": size_mb, "wall_s": float(transfer),
-                     "cpu_s": usage.ru_utime + usage.ru_stime, "server_cpu_s": 0.0,
-                     "peak_bytes": usage.ru_maxrss * 1024, "bytes": int(float(size)),
+                     "cpu_s": usage.cpu_s, "server_cpu_s": 0.0,
+                     "peak_bytes": usage.peak_bytes, "bytes": int(float(size)),
                      "ok": int(float(size)) == size_mb * 10**6})
 
     # Runs 2 to 4: the in-process measurements of download_bench.exe.
@@ -162,8 +172,8 @@ class Bench:
             copies = [f for f in self.update_leftovers() if f.endswith("VLNRUpdate.exe")]
             ok = ok and len(copies) == 1 and os.path.getsize(copies[0]) == 100 * 10**6
             self.forget_update()
-        self.record({"case": case, "wall_s": wall, "cpu_s": usage.ru_utime + usage.ru_stime,
-                     "server_cpu_s": server_cpu, "peak_bytes": usage.ru_maxrss * 1024, "ok": ok})
+        self.record({"case": case, "wall_s": wall, "cpu_s": usage.cpu_s,
+                     "server_cpu_s": server_cpu, "peak_bytes": usage.peak_bytes, "ok": ok})
 
     def transfers(self, sizes):
         most = max(reps for _, reps in sizes)
