@@ -65,8 +65,8 @@ def transfer_rows(runs, sizes):
                 continue
             rate = [size / r["wall_s"] for r in group]
             # Wine counts process CPU in 10 ms ticks: a short run may show less than none.
-            cpu = [max(r["cpu_s"], 0.0) / size for r in group]
-            total = [(max(r["cpu_s"], 0.0) + r["server_cpu_s"]) / size for r in group]
+            cpu = [max(0.0, r["cpu_s"]) / size for r in group]
+            total = [(max(0.0, r["cpu_s"]) + r["server_cpu_s"]) / size for r in group]
             peak = [r["peak_bytes"] / MIB for r in group]
             whole = "" if all(r["ok"] for r in group) else " (NOT WHOLE)"
             rows.append("| %d MB | %s%s | %s | %.4f | %.4f | %s |" % (
