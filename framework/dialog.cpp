@@ -1,5 +1,7 @@
 #include "dialog.h"
 
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "app.h"
@@ -9,9 +11,39 @@ namespace framework {
 
 namespace {
 
-// The window property that ties a window to its Dialog object. A property
-// (rather than DWLP_USER) cannot be mistaken on a dialog that is not ours.
-const char kObjectProperty[] = "framework.Dialog";
+// Which of the process's windows are our dialogs, and their objects. Kept
+// here rather than in a window property or DWLP_USER: a window value of
+// another program's dialog could be mistaken for ours, and under Wine every
+// property read is a round trip to the window server, on every message.
+class DialogRegistry {
+public:
+    void Add(HWND window, Dialog* dialog)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        dialogs_[window] = dialog;
+    }
+    void Remove(HWND window)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        dialogs_.erase(window);
+    }
+    Dialog* Find(HWND window)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto found = dialogs_.find(window);
+        return found == dialogs_.end() ? nullptr : found->second;
+    }
+
+private:
+    std::mutex mutex_;
+    std::unordered_map<HWND, Dialog*> dialogs_;
+};
+
+DialogRegistry& Dialogs()
+{
+    static DialogRegistry registry;
+    return registry;
+}
 
 // For these messages a dialog procedure returns the result itself instead
 // of storing it in DWLP_MSGRESULT.
@@ -44,7 +76,7 @@ Dialog::~Dialog()
 {
     if (hwnd_) {
         // The object goes first: the window must not call back into it.
-        RemovePropA(hwnd_, kObjectProperty);
+        Dialogs().Remove(hwnd_);
         HWND window = hwnd_;
         hwnd_ = nullptr;
         ::DestroyWindow(window);
@@ -78,7 +110,7 @@ bool Dialog::CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND parent)
 
 Dialog* Dialog::FromHandle(HWND window)
 {
-    return window ? static_cast<Dialog*>(GetPropA(window, kObjectProperty)) : nullptr;
+    return window ? Dialogs().Find(window) : nullptr;
 }
 
 BOOL Dialog::DestroyWindow() { return hwnd_ ? ::DestroyWindow(hwnd_) : FALSE; }
@@ -135,7 +167,7 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LP
     if (message == WM_INITDIALOG) {
         self = reinterpret_cast<Dialog*>(lParam);
         self->hwnd_ = window;
-        SetPropA(window, kObjectProperty, self);
+        Dialogs().Add(window, self);
     } else {
         self = FromHandle(window);
     }
@@ -157,7 +189,7 @@ INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND:
         return OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
     case WM_NCDESTROY:
-        RemovePropA(hwnd_, kObjectProperty);
+        Dialogs().Remove(hwnd_);
         hwnd_ = nullptr;
         OnNcDestroy();  // may delete this
         return FALSE;
@@ -169,7 +201,10 @@ INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
         return FALSE;
     if (ReturnsResultDirectly(message))
         return static_cast<INT_PTR>(result);
-    SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, result);
+    // Under Wine a window value is read in the process but written through
+    // the window server: most results are 0 and stored already.
+    if (GetWindowLongPtrA(hwnd_, DWLP_MSGRESULT) != result)
+        SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, result);
     return TRUE;
 }
 

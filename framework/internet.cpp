@@ -8,9 +8,19 @@ namespace framework {
 namespace {
 // One block read from WinINet serves about 64 reads of a 1 KiB chunk.
 constexpr size_t kBlockSize = 64 * 1024;
+// WinINet's own read buffer: InternetQueryDataAvailable reports no more than
+// this, however much more the connection holds.
+constexpr DWORD kPlatformReadBuffer = 8 * 1024;
 }  // namespace
 
 void ThrowInternetError(DWORD code, DWORD_PTR context) { throw InternetError(code, context); }
+
+DWORD BlockReadSize(DWORD available, DWORD blockSize)
+{
+    if (available == 0 || available >= kPlatformReadBuffer)
+        return blockSize;
+    return std::min(available, blockSize);
+}
 
 InternetSession::InternetSession(const char* agent, DWORD_PTR context, DWORD accessType,
                                  const char* proxy, const char* proxyBypass, DWORD flags)
@@ -85,13 +95,12 @@ bool HttpRequest::Refill()
 {
     if (block_.empty())
         block_.resize(kBlockSize);
-    // Take what has arrived (waiting only until something has), so that a
-    // slow server still gives steady progress.
+    // Waits only until something has arrived, so that a slow server still
+    // gives steady progress.
     DWORD available = 0;
     if (!InternetQueryDataAvailable(handle_.get(), &available, 0, 0))
         ThrowInternetError(GetLastError(), context_);
-    DWORD wanted = available == 0 ? static_cast<DWORD>(block_.size())
-                                   : std::min<DWORD>(available, static_cast<DWORD>(block_.size()));
+    DWORD wanted = BlockReadSize(available, static_cast<DWORD>(block_.size()));
     DWORD got = 0;
     if (!InternetReadFile(handle_.get(), block_.data(), wanted, &got))
         ThrowInternetError(GetLastError(), context_);

@@ -25,6 +25,13 @@ private:
 
 [[noreturn]] void ThrowInternetError(DWORD code, DWORD_PTR context);
 
+// How much one read of a block asks of WinINet, given what it reports as
+// arrived. Only that much, so that a sender that pauses still gets the
+// progress of what it sent, unless the platform's own read buffer is full:
+// the sender is then ahead of the reader, and a whole block saves many calls
+// for a short wait on bytes already coming. 0 (the end) asks for a block.
+DWORD BlockReadSize(DWORD available, DWORD blockSize);
+
 class HttpRequest;
 
 class HttpConnection {

@@ -199,6 +199,12 @@ TEST_F(Transfer, ABodyNeedsADeclaredLengthAndMustReachIt)
              return r;
          }()},
         {"/huge", RawResponse("HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\nConnection: close\r\n", body)},
+        // Cut after WinINet's buffer was full, inside a read of a whole block.
+        {"/cutlate", [] {
+             ScriptedResponse r = Response(200, Body(100000));
+             r.closeAfter = 30000;
+             return r;
+         }()},
     };
     for (const Case& c : cases)
         server.Serve(c.path, c.response);
@@ -258,6 +264,25 @@ TEST_F(Transfer, ClosingTheWindowStopsTheNoticesButNotTheTransfer)
     EXPECT_EQ(ReadFileBytes(target), body) << "a complete transfer keeps its file";
 }
 
+TEST_F(Transfer, ASenderThatStallsAfterAFullBufferLosesNothingWhenItGoesOn)
+{
+    std::string body = Body(100000);
+    ScriptedResponse response = Response(200, body);
+    response.pauseAfter = 30000;
+    server.Serve("/pack.exe", response);
+    auto* session = new ObservedSession(server.Url("/pack.exe"), target, window.hwnd(), deleted);
+    ASSERT_EQ(session->Start(), 0);
+    // Notices of what arrived before the stall may wait for the rest of a block.
+    PumpUntil([] { return false; }, 300);
+    server.Resume();
+    ASSERT_TRUE(window.WaitForCompletion());
+    ASSERT_TRUE(PumpUntil([this] { return deleted.load(); }));
+    ASSERT_TRUE(Succeeded());
+    EXPECT_EQ(window.Percents().size(), (body.size() + 1022) / 1023);
+    EXPECT_EQ(window.Percents().back(), 100u);
+    EXPECT_EQ(ReadFileBytes(target), body);
+}
+
 TEST_F(Transfer, PercentagesOfAPackageAbove43MegabytesReach100WithoutWrapping)
 {
     std::string body = Body(44'000'000);
@@ -268,7 +293,16 @@ TEST_F(Transfer, PercentagesOfAPackageAbove43MegabytesReach100WithoutWrapping)
     EXPECT_EQ(percents.size(), (body.size() + 1022) / 1023);
     EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
     EXPECT_EQ(percents.back(), 100u);
-    EXPECT_EQ(ReadFileBytes(target).size(), body.size());
+    EXPECT_EQ(ReadFileBytes(target), body) << "blocks are handed on whole and in order";
+}
+
+TEST(TransferRules, BlockReadsTakeWhatHasArrivedUnlessWinInetsBufferIsFull)
+{
+    EXPECT_EQ(framework::BlockReadSize(2000, 65536), 2000u) << "a paused sender's bytes go on at once";
+    EXPECT_EQ(framework::BlockReadSize(8191, 65536), 8191u);
+    EXPECT_EQ(framework::BlockReadSize(8192, 65536), 65536u) << "the sender is ahead: a whole block";
+    EXPECT_EQ(framework::BlockReadSize(200000, 65536), 65536u);
+    EXPECT_EQ(framework::BlockReadSize(0, 65536), 65536u) << "the end of the body";
 }
 
 // Status lines and header blocks of every shape: the session never crashes,

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "companions/common/language_resource.h"
+#include "framework/dialog.h"
 #include "framework/path.h"
 #include "i18n/language.h"
 #include "package/download_page.h"
@@ -317,6 +318,23 @@ TEST_F(Wizard, DestroyingTheFrameDestroysItsLastPageAndClosesTheMutex)
     }
     EXPECT_FALSE(IsWindow(page));
     EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, kMutex), nullptr) << "closed with the frame";
+}
+
+TEST(DialogObjects, AreFoundByTheirWindowsWhileTheWindowsLiveAndForNoOtherWindow)
+{
+    framework::Dialog dialog(IDD_WIZARD_FRAME);
+    ASSERT_TRUE(dialog.Create(nullptr));
+    HWND window = dialog.hwnd();
+    EXPECT_EQ(framework::Dialog::FromHandle(window), &dialog);
+
+    HWND other = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    SetWindowLongPtrA(other, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&dialog));
+    EXPECT_EQ(framework::Dialog::FromHandle(other), nullptr);
+    DestroyWindow(other);
+
+    DestroyWindow(window);
+    EXPECT_EQ(dialog.hwnd(), nullptr);
+    EXPECT_EQ(framework::Dialog::FromHandle(window), nullptr) << "gone with its window";
 }
 
 TEST_F(Wizard, TestModeStartsThePackageWithItsQuotedPathAndRecordsNothing)
