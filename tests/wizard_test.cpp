@@ -1,6 +1,8 @@
 // The wizard run by its own modal loop on this thread, with real dialogs,
 // against the scripted server; the UI read and clicked through window
 // messages from a timer inside that loop.
+#include <functional>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -39,6 +41,17 @@ int CurrentTemplate(const WizardFrame& frame)
 }
 
 HWND PageWindow(const WizardFrame& frame) { return frame.currentPage ? frame.currentPage->hwnd() : nullptr; }
+
+// A script step: once the frame shows, Next on the welcome page.
+std::function<bool()> NextOnceShown(const WizardFrame& frame)
+{
+    return [&frame] {
+        if (!IsWindowVisible(frame.hwnd()))
+            return false;
+        Click(frame.hwnd(), IDC_NEXT);
+        return true;
+    };
+}
 
 int BarPosition(HWND page)
 {
@@ -213,12 +226,7 @@ TEST_F(Wizard, ShownRunWithoutAManifestEndsOnTheErrorPage)
     frame.interactive = 1;
     UiScript script;
     script
-        .Step("welcome", [&] {
-            if (!IsWindowVisible(frame.hwnd()))
-                return false;
-            Click(frame.hwnd(), IDC_NEXT);
-            return true;
-        })
+        .Step("welcome", NextOnceShown(frame))
         .Step("the error page says so", [&] {
             if (CurrentTemplate(frame) != 106)
                 return false;
@@ -279,12 +287,7 @@ TEST_F(Wizard, CancelWhileDownloadingEndsAtOnceAndRecordsNothing)
         frame.installedVersion = "1.0.0.5";
         UiScript script;
         script
-            .Step("welcome", [&] {
-                if (!IsWindowVisible(frame.hwnd()))
-                    return false;
-                Click(frame.hwnd(), IDC_NEXT);
-                return true;
-            })
+            .Step("welcome", NextOnceShown(frame))
             .Step("the download page's bar at half", [&] {
                 if (CurrentTemplate(frame) != DownloadPage::IDD || BarPosition(PageWindow(frame)) < 40)
                     return false;
