@@ -1,5 +1,10 @@
 // The module's resources as the wizard loads them: every template with its
-// controls, the string table in code page 936, the picture and the icon.
+// controls, the string table in code page 936, the picture and the icon. The
+// same expectations hold for the resources linked into this program and for
+// the shipped 32-bit module read as a data file, which a 64-bit program can do
+// on a machine that cannot run 32-bit code.
+#include <cstdlib>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -36,9 +41,51 @@ void ExpectItems(const DialogTemplate& dialog, const std::vector<ExpectedItem>& 
     }
 }
 
-DialogTemplate Load(int id)
+// Where the resources come from: the module's own, linked into this program,
+// or a built productupdate.dll of either architecture, loaded as data.
+class Resources : public testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override
+    {
+        if (std::string(GetParam()) == "linked") {
+            module_ = framework::ModuleInstance();
+            return;
+        }
+        const char* path = getenv("VELNOR_SHIPPED_WIN32_MODULE");
+        if (!path || !*path)
+            GTEST_SKIP() << "no 32-bit build named (the 64-bit build's tests name it)";
+        data_ = LoadLibraryExA(WindowsPath(path).c_str(), nullptr,
+                               LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        ASSERT_NE(data_, nullptr) << path << ": " << GetLastError();
+        module_ = data_;
+    }
+    void TearDown() override
+    {
+        if (data_)
+            FreeLibrary(data_);
+    }
+
+    // A Linux path as Wine's drive Z: sees it; a Windows path as it is.
+    static std::string WindowsPath(std::string path)
+    {
+        if (path.empty() || path[0] != '/')
+            return path;
+        for (char& c : path)
+            if (c == '/')
+                c = '\\';
+        return "Z:" + path;
+    }
+
+    DialogTemplate Load(int id) const;
+    std::string String(UINT id) const { return LoadStringResource(module_, id); }
+
+    HMODULE module_ = nullptr;
+    HMODULE data_ = nullptr;
+};
+
+DialogTemplate Resources::Load(int id) const
 {
-    auto dialog = LoadDialogTemplate(framework::ModuleInstance(), id);
+    auto dialog = LoadDialogTemplate(module_, id);
     EXPECT_TRUE(dialog) << "template " << id;
     return dialog.value_or(DialogTemplate{});
 }
@@ -54,7 +101,7 @@ void ExpectPageFrame(const DialogTemplate& page, short cx, short cy)
     EXPECT_EQ(page.font, u8"宋体");
 }
 
-TEST(Resources, FrameTemplate)
+TEST_P(Resources, FrameTemplate)
 {
     DialogTemplate frame = Load(103);
     EXPECT_TRUE(frame.extended);
@@ -77,7 +124,7 @@ TEST(Resources, FrameTemplate)
     });
 }
 
-TEST(Resources, PageTemplates)
+TEST_P(Resources, PageTemplates)
 {
     DialogTemplate welcome = Load(105);
     ExpectPageFrame(welcome, 300, 183);
@@ -123,26 +170,26 @@ TEST(Resources, PageTemplates)
     });
 }
 
-TEST(Resources, StringTableLoadsAsCodePage936Bytes)
+TEST_P(Resources, StringTableLoadsAsCodePage936Bytes)
 {
-    EXPECT_EQ(LoadModuleString(1), "\xD5\xFD\xD4\xDA\xB2\xE9\xD1\xAF\xB8\xFC\xD0\xC2...(%d%%)");
-    EXPECT_EQ(LoadModuleString(2),
+    EXPECT_EQ(String(1), "\xD5\xFD\xD4\xDA\xB2\xE9\xD1\xAF\xB8\xFC\xD0\xC2...(%d%%)");
+    EXPECT_EQ(String(2),
               "\xCF\xC2\xD4\xD8\xC9\xFD\xBC\xB6\xB0\xFC\xCA\xB1\xB3\xF6\xB4\xED\xA1\xA3\n"
               "\xB5\xA5\xBB\xF7\xC8\xB7\xB6\xA8\xBD\xAB\xD7\xAA\xB5\xBD\xCF\xC2\xD4\xD8\xD2\xB3"
               "\xC3\xE6\xA1\xA3\n"
               "\xB8\xD0\xD0\xBB\xCA\xB9\xD3\xC3\xD4\xDA\xCF\xDF\xC9\xFD\xBC\xB6\xA1\xA3");
-    EXPECT_EQ(LoadModuleString(3), "\xD5\xFD\xD4\xDA\xCF\xC2\xD4\xD8\xC9\xFD\xBC\xB6\xB0\xFC...(%d%%)");
-    EXPECT_EQ(LoadModuleString(5), "Velnor Update");
-    EXPECT_EQ(LoadModuleString(6), "\xC9\xFD\xBC\xB6\xBB\xB9\xC3\xBB\xD3\xD0\xCD\xEA\xB3\xC9\xA3\xAC"
+    EXPECT_EQ(String(3), "\xD5\xFD\xD4\xDA\xCF\xC2\xD4\xD8\xC9\xFD\xBC\xB6\xB0\xFC...(%d%%)");
+    EXPECT_EQ(String(5), "Velnor Update");
+    EXPECT_EQ(String(6), "\xC9\xFD\xBC\xB6\xBB\xB9\xC3\xBB\xD3\xD0\xCD\xEA\xB3\xC9\xA3\xAC"
                                    "\xC4\xFA\xD5\xE6\xB5\xC4\xD2\xAA\xCD\xCB\xB3\xF6\xC2\xF0\xA3\xBF");
-    EXPECT_EQ(LoadModuleString(7), "\xB2\xE9\xD1\xAF\xB8\xFC\xD0\xC2\xB3\xF6\xB4\xED\xA3\xA1");
+    EXPECT_EQ(String(7), "\xB2\xE9\xD1\xAF\xB8\xFC\xD0\xC2\xB3\xF6\xB4\xED\xA3\xA1");
     for (UINT id = 3002; id <= 3013; ++id)
-        EXPECT_EQ(LoadModuleString(id), "") << "no string " << id;
+        EXPECT_EQ(String(id), "") << "no string " << id;
 }
 
-TEST(Resources, SidePictureAndIcon)
+TEST_P(Resources, SidePictureAndIcon)
 {
-    HINSTANCE module = framework::ModuleInstance();
+    HMODULE module = module_;
     HRSRC bitmap = FindResourceA(module, MAKEINTRESOURCEA(109), MAKEINTRESOURCEA(2));
     ASSERT_NE(bitmap, nullptr);
     auto* info = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module, bitmap)));
@@ -164,5 +211,8 @@ TEST(Resources, SidePictureAndIcon)
     }
     EXPECT_THAT(images, testing::UnorderedElementsAre(std::pair(16, 24), std::pair(32, 24)));
 }
+
+INSTANTIATE_TEST_SUITE_P(, Resources, testing::Values("linked", "shipped_win32"),
+                         [](const auto& info) { return std::string(info.param); });
 
 }  // namespace

@@ -33,9 +33,14 @@ LanguageResource* LoadLanguageLibrary(const char* directory)
 
 std::string LoadModuleString(UINT id)
 {
+    return LoadStringResource(framework::ModuleInstance(), id);
+}
+
+std::string LoadStringResource(HINSTANCE module, UINT id)
+{
     // The table holds UTF-16; the wizard's texts are narrow, in the ANSI code page.
     const wchar_t* text = nullptr;
-    int length = LoadStringW(framework::ModuleInstance(), id, reinterpret_cast<LPWSTR>(&text), 0);
+    int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
     if (length <= 0 || !text)
         return {};
     int size = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);

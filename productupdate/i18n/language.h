@@ -26,3 +26,6 @@ void SetLocalizedItemText(HWND dialog, int controlId, const char* key);
 
 // A string resource of this module, in the ANSI code page; empty when missing.
 std::string LoadModuleString(UINT id);
+
+// A string resource of the module, in the ANSI code page; empty when missing.
+std::string LoadStringResource(HINSTANCE module, UINT id);
