@@ -42,6 +42,7 @@ def machine():
         "cpu": model,
         "cores": os.cpu_count(),
         "wine": command_line(["wine", "--version"]),
+        "build": os.environ.get("WINEARCH", "unknown"),
         "nginx": command_line(["nginx", "-v"]).replace("nginx version: ", ""),
         "curl": " ".join(command_line(["curl", "--version"]).split()[:2]),
         "kernel": os.uname().release,
@@ -131,10 +132,10 @@ def report(runs, sizes, counts, host):
     lines = [
         "# Download performance",
         "",
-        "Measured by `scripts/bench` on %s: %s, %d cores, %s, nginx %s, %s, Linux %s; "
-        "load average at the end %s (the machine is shared)." % (
-            host["date"], host["cpu"], host["cores"], host["wine"], host["nginx"], host["curl"],
-            host["kernel"], host["load"]),
+        "Measured by `scripts/bench` on the %s build, %s: %s, %d cores, %s, nginx %s, %s, "
+        "Linux %s; load average at the end %s (the machine is shared)." % (
+            host.get("build", "unknown"), host["date"], host["cpu"], host["cores"], host["wine"],
+            host["nginx"], host["curl"], host["kernel"], host["load"]),
         "",
         "Packages of random bytes (1 MB = 10^6 bytes) served by nginx on loopback and fetched "
         "through the user's proxy setting for `update.velnor.example`, as the product fetches "

@@ -25,13 +25,15 @@ make_prefix() {
     wineserver -p 2>/dev/null || true
 }
 
-# A 64-bit prefix keeps 32-bit programs and their registry view apart.
-prefix_is_wow64() {
-    [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]
+# A 64-bit prefix keeps 32-bit programs and their registry view apart: the
+# 32-bit product goes where 64-bit Windows puts it, and writes its registry
+# through the 32-bit view.
+runs_on_wow64() {
+    [ "$product_arch" = win32 ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]
 }
 
 settle_paths() {
-    if prefix_is_wow64; then
+    if runs_on_wow64; then
         install_win='C:\Program Files (x86)\Velnor'
         regedit_win='C:\windows\syswow64\regedit.exe'
     else
