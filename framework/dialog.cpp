@@ -1,7 +1,9 @@
 #include "dialog.h"
 
+#include <exception>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "app.h"
@@ -68,6 +70,31 @@ bool ReturnsResultDirectly(UINT message)
     }
 }
 
+// An exception of a handler on this thread, held while the system's dialog
+// code, which it must not unwind through, returns to our code that called
+// into it; that code throws it again (see RethrowHandlerException).
+thread_local std::exception_ptr handlerException;
+
+void RethrowHandlerException()
+{
+    if (handlerException)
+        std::rethrow_exception(std::exchange(handlerException, nullptr));
+}
+
+// A handled message's result for the system. Only the window handle is used:
+// the handler may have deleted the dialog's object (a page that replaces
+// itself), and a window whose object is gone gets nothing written.
+INT_PTR StoreResult(HWND window, UINT message, LRESULT result)
+{
+    if (ReturnsResultDirectly(message))
+        return static_cast<INT_PTR>(result);
+    // Under Wine a window value is read in the process but written through
+    // the window server: most results are 0 and stored already.
+    if (Dialog::FromHandle(window) && GetWindowLongPtrA(window, DWLP_MSGRESULT) != result)
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
 }  // namespace
 
 Dialog::Dialog(UINT templateId) : templateId_(templateId) {}
@@ -105,6 +132,7 @@ bool Dialog::CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND parent)
 {
     HWND window = CreateDialogIndirectParamA(ModuleInstance(), dialogTemplate, parent, DialogProc,
                                              reinterpret_cast<LPARAM>(this));
+    RethrowHandlerException();
     return window != nullptr;
 }
 
@@ -174,38 +202,35 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LP
     if (!self)
         return FALSE;
     try {
-        return self->Dispatch(message, wParam, lParam);
+        LRESULT result = 0;
+        if (!self->Dispatch(message, wParam, lParam, result))  // may delete self
+            return FALSE;
+        return StoreResult(window, message, result);
     } catch (...) {
-        // Nothing may unwind through the system's dialog code.
+        // Nothing may unwind through the system's dialog code: the exception
+        // waits for our code that called into it.
+        if (!handlerException)
+            handlerException = std::current_exception();
         return FALSE;
     }
 }
 
-INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
+bool Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (message) {
     case WM_INITDIALOG:
-        return OnInitDialog();
+        result = OnInitDialog();
+        return true;
     case WM_COMMAND:
-        return OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+        return OnCommand(LOWORD(wParam), HIWORD(wParam));
     case WM_NCDESTROY:
         Dialogs().Remove(hwnd_);
         hwnd_ = nullptr;
         OnNcDestroy();  // may delete this
-        return FALSE;
+        return false;
     default:
-        break;
+        return OnMessage(message, wParam, lParam, result);
     }
-    LRESULT result = 0;
-    if (!OnMessage(message, wParam, lParam, result))
-        return FALSE;
-    if (ReturnsResultDirectly(message))
-        return static_cast<INT_PTR>(result);
-    // Under Wine a window value is read in the process but written through
-    // the window server: most results are 0 and stored already.
-    if (GetWindowLongPtrA(hwnd_, DWLP_MSGRESULT) != result)
-        SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, result);
-    return TRUE;
 }
 
 bool Dialog::PreTranslateChain(MSG& msg)
@@ -249,6 +274,7 @@ int Dialog::RunModalLoop(DWORD flags)
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
+        RethrowHandlerException();
     }
     continueModal_ = false;
     return modalResult_;

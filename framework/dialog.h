@@ -43,6 +43,8 @@ public:
     void BeginModalState() { continueModal_ = true; }
     // The modal loop of a modeless window: runs until EndDialog is called
     // (or the window is gone, or WM_QUIT arrives) and returns the result.
+    // An exception of a handler of any of our dialogs on this thread leaves
+    // the loop (and Create) as it was thrown.
     int RunModalLoop(DWORD flags);
     // Ends a modal run with this result; after the run it changes nothing.
     void EndDialog(int result);
@@ -70,7 +72,8 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+    // True when the message was handled, with its result; may delete this.
+    bool Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool PreTranslateChain(MSG& msg);
     void ShowAfterIdle();
 

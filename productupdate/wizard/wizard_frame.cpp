@@ -58,8 +58,17 @@ BOOL WizardFrame::OnInitDialog()
 void WizardFrame::PlaceFirstPage(std::unique_ptr<WizardPage> page)
 {
     currentPage = page.get();
-    if (!page->CreatePage()) {
+    bool created = false;
+    try {
+        created = page->CreatePage();
+    } catch (...) {
+        currentPage = nullptr;  // the page goes with the unwinding
+        throw;
+    }
+    if (!created) {
+        // A frame without a page has nothing that could ever end its run.
         currentPage = nullptr;
+        EndDialog(-1);
         return;
     }
     WizardPage* placed = page.release();
