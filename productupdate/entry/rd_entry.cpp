@@ -17,7 +17,9 @@ namespace {
 const char kNormalMutex[] = "{9B1F5E73-2A8C-4D6E-B047-3C9D1E5A7F08}";
 const char kTestMutex[] = "{4E7A2C19-6B3D-4F28-9C51-7D0E8A3B6F42}";
 
-void ReadSwitches(const char* commandLine, WizardFrame& frame)
+// Reads the run's switches into the frame; returns the URL switch, empty
+// when there is none (an earlier run's must not linger).
+std::string ReadSwitches(const char* commandLine, WizardFrame& frame)
 {
     char value[260] = {};
     if (FindSwitchValue(commandLine, "S", value, sizeof value)) {
@@ -27,23 +29,34 @@ void ReadSwitches(const char* commandLine, WizardFrame& frame)
     }
     if (FindSwitchValue(commandLine, "T", value, sizeof value))
         frame.testMode = atoi(value);
-    // Each run has its own URL switch: an earlier run's must not linger.
-    Module().manifestUrlOverride.clear();
+    std::string url;
     if (FindSwitchValue(commandLine, "URL", value, sizeof value))
-        Module().manifestUrlOverride = value;
+        url = value;
+    return url;
 }
 
 // Only one run of a mode at a time, across processes. False when another
-// run holds the mode's mutex; the frame owns the mutex otherwise.
+// run holds the mode's mutex, or when the mutex cannot be had at all (another
+// user's or integrity level's run may hold it); the frame owns it otherwise.
 bool TakeInstanceMutex(WizardFrame& frame, const char* name, const char* refusal)
 {
-    frame.instanceMutex = CreateMutexA(nullptr, FALSE, name);
-    if (GetLastError() != ERROR_ALREADY_EXISTS)
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+    if (mutex && GetLastError() != ERROR_ALREADY_EXISTS) {
+        frame.instanceMutex = mutex;
         return true;
-    CloseHandle(frame.instanceMutex);
-    frame.instanceMutex = nullptr;
+    }
+    if (mutex)
+        CloseHandle(mutex);
     framework::DebugOutput(refusal);
     return false;
+}
+
+// The classes our templates use beyond the system's own: a host need not
+// have loaded the common controls.
+void RegisterControlClasses()
+{
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
 }
 
 // The test version beside the host, "1000" style, converted to 1.0.0.0 style.
@@ -63,17 +76,19 @@ void RunUpdate(const char* commandLine)
     ModuleState& module = Module();
     std::string dataDirectory;
     ResolveDataDirectory(dataDirectory);
-    module.iniFilePath = dataDirectory + "\\VLNR.INI";
+    // The run's values reach the module only once this call owns its mode's
+    // mutex: a refused call must not change what a running one reads.
+    std::string iniFilePath = dataDirectory + "\\VLNR.INI";
     framework::DebugOutput("IniFilePath");
-    framework::DebugOutput(module.iniFilePath);
+    framework::DebugOutput(iniFilePath);
 
     WizardFrame frame;
     SweepOldFiles(nullptr);
-    ReadSwitches(commandLine, frame);
+    std::string manifestUrl = ReadSwitches(commandLine, frame);
 
     std::string version;
     if (frame.testMode == 0) {
-        version = framework::ReadProfileString("Version", "packet", "0.0.0.1", module.iniFilePath);
+        version = framework::ReadProfileString("Version", "packet", "0.0.0.1", iniFilePath);
         if (!TakeInstanceMutex(frame, kNormalMutex, "RD_XXXX return because of ERROR_ALREADY_EXISTS"))
             return;
     } else {
@@ -84,7 +99,10 @@ void RunUpdate(const char* commandLine)
         frame.startHidden = 1;
         frame.interactive = 0;
     }
+    module.iniFilePath = iniFilePath;
+    module.manifestUrlOverride = manifestUrl;
     frame.installedVersion = version;
+    RegisterControlClasses();
     frame.DoModal();
 
     framework::DebugOutput("BeforeFileUpdate");
