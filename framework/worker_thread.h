@@ -1,4 +1,5 @@
-// Starts a worker thread that nobody waits for.
+// Starts a worker thread that nobody waits for. The module that holds proc
+// stays loaded until the thread ends, whatever its host does meanwhile.
 #pragma once
 
 namespace framework {
