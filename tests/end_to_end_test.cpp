@@ -273,4 +273,55 @@ TEST_F(EndToEnd, APlantedFileUpdaterIsNeverLoaded)
     EXPECT_EQ(lines.back(), "FileUpdate");
 }
 
+// The host of several threads: a call that its mode's mutex refuses changes
+// nothing of the run that holds it.
+TEST_F(EndToEnd, ARefusedCallLeavesTheRunningRunsManifest)
+{
+    std::string ours = std::string(kServer) + "/ours.ini";
+    std::string theirs = std::string(kServer) + "/theirs.ini";
+    CopyFileTo(ProgramFolder() + "\\thread_host.exe", install / "thread_host.exe");
+    ChildProcess host("\"" + (install / "thread_host.exe") + "\" \"" + (install / "productupdate.dll") +
+                          "\" race \"/S 1 /URL " + ours + "\" \"/URL " + theirs + "\"",
+                      install.path());
+    EXPECT_EQ(host.Wait().exitCode, 0u);
+    std::vector<std::string> texts = capture.Texts(host.id());
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "RD_XXXX return because of ERROR_ALREADY_EXISTS"), 1);
+    EXPECT_THAT(server.Targets(), ElementsAre(ours)) << "the running run asks for its own manifest";
+}
+
+// A mutex that cannot be had is one that another run holds: an object of
+// another kind under its name makes the creation fail.
+TEST_F(EndToEnd, AMutexThatCannotBeCreatedRefusesTheRun)
+{
+    framework::Handle squatter(CreateEventA(nullptr, TRUE, FALSE, "{9B1F5E73-2A8C-4D6E-B047-3C9D1E5A7F08}"));
+    ASSERT_TRUE(squatter);
+    OfferUpdate(std::string(kServer) + "/vlnr/acme/all/acme_all.ini");
+    EXPECT_EQ(RunHost(""), 0u);
+    EXPECT_THAT(traces, testing::Contains("RD_XXXX return because of ERROR_ALREADY_EXISTS"));
+    EXPECT_THAT(server.Targets(), IsEmpty());
+}
+
+// A host may free the module as soon as RD_XXXX returns, while the worker of
+// a cancelled download still runs.
+TEST_F(EndToEnd, AWorkerOutlivesAHostThatFreesTheModule)
+{
+    ScriptedResponse slow = Response(200, package);
+    slow.pauseAfter = 2000;
+    server.Serve(std::string(kServer) + "/vlnr/acme/all/acme_all.ini",
+                 Response(200, Manifest("1.0.0.6", std::string(kServer) + "/pack.exe")));
+    server.Serve(std::string(kServer) + "/pack.exe", slow);
+    CopyFileTo(ProgramFolder() + "\\thread_host.exe", install / "thread_host.exe");
+    std::string marker = install / "freed";
+    ChildProcess host("\"" + (install / "thread_host.exe") + "\" \"" + (install / "productupdate.dll") +
+                          "\" unload \"/S 1\" \"" + marker + "\"",
+                      install.path());
+    for (int i = 0; i < 200 && !FileExists(marker); ++i)
+        Sleep(50);
+    ASSERT_TRUE(FileExists(marker)) << "the host did not get through its run";
+    server.Resume();  // the worker wakes in a host that freed the module
+    ProcessResult result = host.Wait();
+    EXPECT_EQ(result.exitCode, 0u) << result.errorOutput;
+    EXPECT_FALSE(Recorded("HasUpdate").dword()) << "a cancelled download records nothing";
+}
+
 }  // namespace
