@@ -40,7 +40,7 @@ BOOL DownloadPage::OnInitDownload()
     WizardFrame* frame = Frame();
     std::string file = DownloadFolder();
     framework::AppendPath(file, frame && frame->testMode ? "VLNRUpdatePackT.exe" : "VLNRUpdatePack.exe");
-    LaunchUpdateSession(url, file, hwnd());
+    LaunchUpdateSession(url, file, hwnd(), frame ? frame->packagePin : PackagePin{});
 
     SetLocalizedItemText(hwnd(), IDC_WELCOMETIP, "IDC_WELCOMETIP");
     SetLocalizedItemText(hwnd(), IDC_DOWNLOADING, "IDC_DOWNLOADING");

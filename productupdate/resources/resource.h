@@ -37,3 +37,7 @@
 #define IDC_THANKS 9001
 #define IDC_SITE_LINK 9002
 #define IDC_MORE 9003
+
+// The publisher's public keys, in builds made with one (PEM text)
+#define IDR_UPDATE_KEY 120
+#define IDR_UPDATE_NEXT_KEY 121

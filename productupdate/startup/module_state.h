@@ -3,6 +3,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "framework/crypto.h"
 
 #include "framework/win.h"
 
@@ -17,6 +20,7 @@ struct ModuleState {
     LanguageResource* languageResource = nullptr;
     std::string iniFilePath;          // VLNR.INI in the data directory, set by each run
     std::string manifestUrlOverride;  // the run's URL switch
+    std::vector<framework::EcPoint> updateKeys;  // the publisher's keys; empty: the network is trusted
 };
 
 ModuleState& Module();

@@ -5,7 +5,9 @@
 #include "framework/path.h"
 #include "i18n/language.h"
 #include "module_state.h"
+#include "framework/app.h"
 #include "settings/settings_key_store.h"
+#include "signing/manifest_trust.h"
 
 ModuleState& Module()
 {
@@ -16,6 +18,7 @@ ModuleState& Module()
 BOOL UpdateApp::InitInstance()
 {
     ModuleState& module = Module();
+    module.updateKeys = LoadUpdateKeys(framework::ModuleInstance());
     std::string installDirectory = GetInstallDirectory();
 
     module.languageResource = LoadLanguageLibrary(installDirectory.c_str());

@@ -1,5 +1,8 @@
 #include "update_session.h"
 
+#include <optional>
+
+#include "framework/debug_output.h"
 #include "framework/output_file.h"
 #include "framework/worker_thread.h"
 #include "transfer_rules.h"
@@ -125,6 +128,14 @@ void UpdateSession::Transfer(framework::OutputFile& file)
     else if (!IsSuccessStatus(status))
         Fail();
     std::uint64_t total = DeclaredLength(*request);
+    // A pinned package of another size is refused before its body is read.
+    if (m_pin.size && *m_pin.size != total) {
+        framework::DebugOutput("Package size mismatch");
+        Fail();
+    }
+    std::optional<framework::Sha256> digest;
+    if (m_pin.digest)
+        digest.emplace();
 
     // One notice per chunk of at most 1023 bytes, sent before the chunk is written.
     DownloadNotice progress = {1, FALSE, FALSE, 0};
@@ -138,11 +149,20 @@ void UpdateSession::Transfer(framework::OutputFile& file)
         progress.percent = ProgressPercent(received, total);
         Notify(progress);
         file.Write(chunk, n);
+        if (digest)
+            digest->Update(chunk, n);
     }
     // A body that ends before its declared length is a cut transfer, never
     // a whole file: a truncated package must not be recorded as an update.
     if (received < total)
         Fail();
+    if (digest) {
+        if (digest->Finish() != *m_pin.digest) {
+            framework::DebugOutput("Package digest mismatch");
+            Fail();
+        }
+        framework::DebugOutput("Package digest verified");
+    }
 }
 
 std::unique_ptr<framework::HttpRequest> UpdateSession::SendRequest(
@@ -184,11 +204,13 @@ std::unique_ptr<framework::HttpRequest> UpdateSession::FollowRedirect(
     return second;
 }
 
-void LaunchUpdateSession(const std::string& url, const std::string& file, HWND notifyWindow)
+void LaunchUpdateSession(const std::string& url, const std::string& file, HWND notifyWindow,
+                         const PackagePin& pin)
 {
     UpdateSession* session;
     try {
         session = new UpdateSession(url, file, notifyWindow);
+        session->m_pin = pin;
     } catch (...) {
         PostNoWorker(notifyWindow, WM_DOWNLOAD_NOTICE);
         return;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "download_notice.h"
+#include "package_pin.h"
 #include "framework/internet.h"
 #include "framework/url.h"
 
@@ -36,6 +37,7 @@ public:
     BOOL m_bAutoDelete = TRUE;
     UINT m_nNotifyMsg = WM_DOWNLOAD_NOTICE;
     std::string m_strFile;
+    PackagePin m_pin;  // checked as the bytes arrive, when the manifest gave one
 
 private:
     void Notify(const DownloadNotice& notice);
@@ -50,4 +52,5 @@ private:
 // Creates and starts a session. Whatever stops it from running, a failed
 // internet handle included, ends in one posted failure notice to the window,
 // as a failed transfer would, so that the window never waits for ever.
-void LaunchUpdateSession(const std::string& url, const std::string& file, HWND notifyWindow);
+void LaunchUpdateSession(const std::string& url, const std::string& file, HWND notifyWindow,
+                         const PackagePin& pin = {});

@@ -6,6 +6,8 @@
 #include "framework/debug_output.h"
 #include "framework/registry.h"
 #include "settings/settings_key_store.h"
+#include "signing/manifest_trust.h"
+#include "startup/module_state.h"
 #include "update_decision.h"
 #include "update_manifest.h"
 
@@ -81,8 +83,11 @@ bool EvaluateManifest(const std::string& manifestPath, RunParameters& run, int& 
         force = decision.packet->force;
         run.silentUpdate = decision.packet->silent;
     }
-    urls.insert(urls.end(), decision.urls.begin(), decision.urls.end());
-    bool offer = decision.offer();
+    bool offer = decision.offer() && PinAllowsFetch(decision.pin, !Module().updateKeys.empty());
+    if (offer) {
+        urls.insert(urls.end(), decision.urls.begin(), decision.urls.end());
+        run.packagePin = decision.pin;
+    }
 
     DeleteFileA(manifestPath.c_str());
     return offer && !AlreadyPending(run);

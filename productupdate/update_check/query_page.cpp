@@ -7,6 +7,7 @@
 #include "manifest_location.h"
 #include "package/download_page.h"
 #include "resources/resource.h"
+#include "signing/manifest_trust.h"
 #include "startup/module_state.h"
 #include "transfer/update_session.h"
 #include "wizard/error_page.h"
@@ -85,6 +86,12 @@ void QueryPage::OnManifestReady(const std::string& manifestPath)
     WizardFrame* frame = Frame();
     if (!frame)
         return;
+    // A manifest that this build cannot trust is no manifest at all.
+    if (!AcceptManifest(manifestPath, Module().updateKeys)) {
+        DeleteFileA(manifestPath.c_str());
+        OnManifestFailed();
+        return;
+    }
     int force = 0;
     std::vector<std::string> urls;
     std::string info;

@@ -25,10 +25,13 @@ UpdateDecision DecideUpdate(const UpdateManifest& manifest, const std::string& i
         if (Applies(packet, installedVersion)) {
             decision.packet = &packet;
             decision.urls = packet.files;
+            decision.pin = packet.pin;
             break;
         }
     }
-    if (decision.urls.empty() && !testMode)
+    if (decision.urls.empty() && !testMode) {
         decision.urls = manifest.files;
+        decision.pin = manifest.pin;
+    }
     return decision;
 }

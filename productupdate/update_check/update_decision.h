@@ -12,6 +12,7 @@ struct UpdateDecision {
     bool newer = false;  // the version step passed: the manifest's version is offered
     const ManifestPacket* packet = nullptr;  // the first packet that applies, if any
     std::vector<std::string> urls;           // the package URLs; an offer needs one
+    PackagePin pin;                          // what the manifest pins of their package
     bool offer() const { return !urls.empty(); }
 };
 

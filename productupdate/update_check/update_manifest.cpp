@@ -119,9 +119,14 @@ UpdateManifest ReadUpdateManifest(const std::string& path)
             packet.force = file.Int(section.c_str(), "force", 0);
             packet.silent = file.Int(section.c_str(), "silent", 0);
             packet.files = file.Files(section);
+            packet.pin = ReadPackagePin(file.Text(section.c_str(), "sha256", ""),
+                                        file.Text(section.c_str(), "size", ""));
             manifest.packets.push_back(std::move(packet));
         }
     }
     manifest.files = file.Files("Full");
+    manifest.pin = ReadPackagePin(file.Text("Full", "sha256", ""), file.Text("Full", "size", ""));
+    manifest.expires = file.Text("Full", "Expires", "");
+    manifest.serial = file.Text("Full", "Serial", "");
     return manifest;
 }

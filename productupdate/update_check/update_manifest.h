@@ -2,8 +2,12 @@
 // section "Full" and packet sections "Packet0", "Packet1", ...
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "transfer/package_pin.h"
 
 struct ManifestPacket {
     std::string min = "0.0.0.0";  // lowest installed version it applies to
@@ -11,6 +15,7 @@ struct ManifestPacket {
     int force = 0;
     int silent = 0;
     std::vector<std::string> files;  // non-empty File%d below FileCount, in index order
+    PackagePin pin;                  // of the package its files name
 };
 
 struct UpdateManifest {
@@ -20,6 +25,9 @@ struct UpdateManifest {
     // missing is left out: with "max" at its default it could never apply.
     std::vector<ManifestPacket> packets;
     std::vector<std::string> files;  // the fallback list of [Full]
+    PackagePin pin;                  // of the fallback list's package
+    std::string expires;             // a UTC time after which the manifest is stale, if any
+    std::string serial;              // raised by the publisher with every manifest, if any
 };
 
 // Reads the file with the semantics of the private-profile functions. Counts

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "framework/win.h"
+#include "transfer/package_pin.h"
 
 struct RunParameters {
     int startHidden = 1;    // 1: no window is shown; the run starts at the query page
@@ -14,6 +15,7 @@ struct RunParameters {
     std::string installedVersion;
     HANDLE instanceMutex = nullptr;  // owned by the frame; closed with its window
     std::string offeredVersion;      // the manifest's version, once it passed the version step
+    PackagePin packagePin;           // what the manifest pins of the offered package
     int forceUpdate = 0;
     int silentUpdate = 1;
     int runFinished = 0;  // the run reached an end: Cancel skips the page's cancel hook

@@ -1,0 +1,176 @@
+// Whole hidden runs of a keyed module (the publisher's key set as the start-up
+// sets it) and of one without a key, against manifests and packages made and
+// signed by stock OpenSSL, served through the user's proxy as the update
+// server's own. What must not be used records nothing, leaves no file and
+// says why in one trace line.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "framework/path.h"
+#include "signing/manifest_signature.h"
+#include "startup/module_state.h"
+#include "support/debug_capture.h"
+#include "support/http_test_server.h"
+#include "support/registry.h"
+#include "support/temp_folder.h"
+#include "wizard/wizard_frame.h"
+
+namespace {
+
+using testing::Contains;
+
+const char kUpdateKey[] = "Software\\Velnor\\Update";
+const char kSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+const char kManifest[] = "http://update.velnor.example/m.ini";
+const char kPackage[] = "http://update.velnor.example/pack.exe";
+
+std::string Fixture(const std::string& name) { return ReadFileBytes(ProgramFolder() + "\\signing\\" + name); }
+
+class Trust : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved = Module();
+        DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
+        WriteRegDword(HKEY_CURRENT_USER, kSettings, "ProxyEnable", 1);
+        WriteRegString(HKEY_CURRENT_USER, kSettings, "ProxyServer", "127.0.0.1:" + std::to_string(server.port()));
+        Module().iniFilePath = folder / "VLNR.INI";
+        Module().userDataDirectory = folder / "UserData";
+        CreateDirectoryA(Module().userDataDirectory.c_str(), nullptr);
+        Module().manifestUrlOverride = kManifest;
+        Module().languageResource = nullptr;
+        Module().updateKeys = {*PublicKeyFromPem(Fixture("key-public.pem"))};
+        DeleteFileA(download.c_str());
+    }
+    void TearDown() override
+    {
+        Module() = saved;
+        DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
+    }
+
+    // A hidden run of installed 1.0.0.5 against this manifest and package.
+    void Run(const std::string& manifest, const std::string& package)
+    {
+        server.Serve(kManifest, Response(200, manifest));
+        server.Serve(kPackage, Response(200, package));
+        capture.Clear();
+        size_t before = server.Targets().size();
+        WizardFrame frame;
+        frame.installedVersion = "1.0.0.5";
+        frame.DoModal();
+        Sleep(100);  // the worker's last trace line
+        traces = capture.Texts();
+        std::vector<std::string> all = server.Targets();
+        targets.assign(all.begin() + static_cast<long>(before), all.end());
+    }
+    // As if no run had recorded anything before.
+    void Forget()
+    {
+        DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
+        DeleteFileA((Module().userDataDirectory + "\\VLNRUpdate\\VLNRUpdate.exe").c_str());
+    }
+    bool Recorded() const { return ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, "HasUpdate").has_value(); }
+    void ExpectRefused(const std::string& why)
+    {
+        EXPECT_THAT(traces, Contains(why));
+        EXPECT_FALSE(Recorded()) << why;
+        EXPECT_FALSE(FileExists(download)) << why << ": no partial file";
+        EXPECT_FALSE(FileExists(Module().userDataDirectory + "\\VLNRUpdate\\VLNRUpdate.exe")) << why;
+    }
+
+    ModuleState saved;
+    SavedRegValue proxyEnable{HKEY_CURRENT_USER, kSettings, "ProxyEnable"};
+    SavedRegValue proxyServer{HKEY_CURRENT_USER, kSettings, "ProxyServer"};
+    HttpTestServer server;
+    DebugCapture capture;
+    TempFolder folder;
+    std::string download = framework::TempFolder() + "VLNRUpdatePack.exe";
+    std::string package = Fixture("package.bin");
+    std::vector<std::string> traces;
+    std::vector<std::string> targets;  // of the last run
+};
+
+TEST_F(Trust, ASignedManifestAndItsPinnedPackageAreRecorded)
+{
+    Run(Fixture("run-signed.ini"), package);
+    EXPECT_THAT(traces, Contains("Manifest signature verified"));
+    EXPECT_THAT(traces, Contains("Package digest verified"));
+    EXPECT_TRUE(Recorded());
+    EXPECT_EQ(ReadFileBytes(Module().userDataDirectory + "\\VLNRUpdate\\VLNRUpdate.exe"), package);
+    EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, "ManifestSerial")->text(), "5");
+}
+
+TEST_F(Trust, AManifestThatIsNotTheSignedOneIsRefused)
+{
+    const std::string good = Fixture("run-signed.ini");
+    auto split = SplitSignature(good);
+    ASSERT_TRUE(split);
+    std::string body(split->signedBytes), signature(split->signature);
+
+    std::string flippedBody = good;
+    flippedBody[12] ^= 1;
+    std::string flippedSignature = signature;
+    flippedSignature[10] = flippedSignature[10] == 'A' ? 'B' : 'A';
+    auto second = SplitSignature(Fixture("second-signed.ini"));
+    ASSERT_TRUE(second);
+
+    for (const auto& [name, manifest] : std::vector<std::pair<const char*, std::string>>{
+             {"one byte of the manifest", flippedBody},
+             {"one character of the signature", body + ";signature=" + flippedSignature + "\r\n"},
+             {"another key", Fixture("run-other-key.ini")},
+             {"no signature line", Fixture("run.ini")},
+             {"another manifest's signature", body + ";signature=" + std::string(second->signature) + "\r\n"}}) {
+        SCOPED_TRACE(name);
+        Run(manifest, package);
+        ExpectRefused("Manifest signature invalid");
+        EXPECT_THAT(targets, testing::Not(Contains(kPackage)));
+    }
+}
+
+TEST_F(Trust, StaleAndRolledBackManifestsAreRefused)
+{
+    Run(Fixture("run-expired-signed.ini"), package);
+    ExpectRefused("Manifest expired");
+
+    WriteRegString(HKEY_CURRENT_USER, kUpdateKey, "ManifestSerial", "6");
+    Run(Fixture("run-signed.ini"), package);
+    ExpectRefused("Manifest serial rolled back");
+}
+
+TEST_F(Trust, APackageUnlikeItsPinIsRefused)
+{
+    std::string flipped = package;
+    flipped[3000] ^= 1;
+    Run(Fixture("run-signed.ini"), flipped);
+    ExpectRefused("Package digest mismatch");
+
+    Run(Fixture("run-other-package-signed.ini"), package);
+    ExpectRefused("Package digest mismatch");
+
+    Run(Fixture("run-other-size-signed.ini"), package);
+    ExpectRefused("Package size mismatch");
+
+    Run(Fixture("run-unpinned-signed.ini"), package);
+    ExpectRefused("Package digest missing");
+    EXPECT_THAT(targets, testing::Not(Contains(kPackage))) << "an unpinned package is never fetched";
+}
+
+TEST_F(Trust, WithoutAKeyTheNetworkIsTrustedButAPinIsStillChecked)
+{
+    Module().updateKeys.clear();
+    Run(Fixture("run.ini"), package);
+    EXPECT_TRUE(Recorded()) << "an unsigned manifest, as older modules took it";
+    EXPECT_THAT(traces, testing::Not(Contains("Manifest signature verified")));
+
+    Forget();
+    Run(Fixture("run-unpinned.ini"), package);
+    EXPECT_TRUE(Recorded()) << "no pin, no check";
+
+    Forget();
+    std::string flipped = package;
+    flipped[0] ^= 1;
+    Run(Fixture("run-signed.ini"), flipped);
+    ExpectRefused("Package digest mismatch");
+}
+
+}  // namespace
