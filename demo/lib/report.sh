@@ -89,10 +89,22 @@ recorded_by_this_run() {
         cmp -s "$copy" "$demo_package"
 }
 
+print_verification() {
+    has_trace "Manifest signature verified" &&
+        say "the manifest's signature was verified with the demo key"
+    has_trace "Package digest verified" &&
+        say "the package's SHA-256 and size matched the signed manifest"
+    return 0
+}
+
 print_outcome() {
     local offered
     offered=$(offered_version)
-    if has_trace "Start Downloading"; then
+    if [ "$tampered" = 1 ]; then
+        has_trace "Package digest mismatch" && [ -z "$(record_value HasUpdate)" ] ||
+            fail "the tampered package was not refused — see the trace lines above and $(rel "$logs")/host.log"
+        say "done: the tampered package did not match the signed manifest's SHA-256, so it was deleted and nothing was recorded."
+    elif has_trace "Start Downloading"; then
         recorded_by_this_run ||
             fail "the run did not record an update — see the trace lines above and $(rel "$logs")/host.log"
         say "done: the update to $offered was found, downloaded and recorded; the copy is the served package, byte for byte."
@@ -112,5 +124,6 @@ report_run() {
     print_traces
     print_requests "$first_request"
     print_record
+    print_verification
     print_outcome
 }

@@ -24,6 +24,36 @@ build_site() {
         mkdir -p "$(dirname "$site/$path")"
         cp "$demo_package" "$site/$path"
     done
+    publish_manifest
+    [ "$tampered" = 1 ] && tamper_packages
+    return 0
+}
+
+# As a publisher does: every list pins the package it names (the demo's one
+# package stands at every URL), the manifest gets a Serial above every
+# earlier one (the time of publishing) and an Expires a week ahead, and then
+# it is signed.
+publish_manifest() {
+    local manifest=$site/$manifest_path pins serial expires
+    pins=$(scripts/package-digest "$demo_package" | tr -d '\r' | paste -sd ' ')
+    serial=$(date +%s)
+    expires=$(date -u -d '+7 days' +%Y-%m-%dT%H:%M:%SZ)
+    awk -v pins="$pins" -v serial="$serial" -v expires="$expires" '{ print }
+        /^\[Full\]/ { printf "Serial=%s\r\nExpires=%s\r\n", serial, expires }
+        /^FileCount=[1-9]/ { n = split(pins, pin, " "); for (i = 1; i <= n; i++) printf "%s\r\n", pin[i] }' \
+        "$manifest" >"$manifest.pinned"
+    mv "$manifest.pinned" "$manifest"
+    scripts/sign-manifest "$demo_private_key" "$manifest" ||
+        fail "the demo manifest could not be signed — see the message above"
+}
+
+# One byte of every served copy changed: what someone on the network path could do.
+tamper_packages() {
+    local path file
+    for path in $(package_paths); do
+        file=$site/$path
+        python3 -c 'import sys; f = open(sys.argv[1], "r+b"); f.seek(100); b = f.read(1); f.seek(100); f.write(bytes([b[0] ^ 1]))' "$file"
+    done
 }
 
 free_port() {
