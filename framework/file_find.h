@@ -18,6 +18,7 @@ public:
     std::string FileName() const { return data_.cFileName; }
     std::string FilePath() const { return folder_ + data_.cFileName; }
     bool IsDots() const;
+    DWORD Attributes() const { return data_.dwFileAttributes; }
     bool IsDirectory() const { return (data_.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
 
 private:

@@ -25,6 +25,29 @@ std::string RemoveFileSpec(const std::string& path)
     return buffer.data();
 }
 
+namespace {
+bool IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+bool IsAsciiLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+}  // namespace
+
+bool IsAbsolutePath(const std::string& path)
+{
+    if (path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == ':' && IsSeparator(path[2]))
+        return true;
+    if (path.size() < 5 || !IsSeparator(path[0]) || !IsSeparator(path[1]) || IsSeparator(path[2]))
+        return false;
+    // "\\server\share": a server name, a separator, and a share name after it.
+    size_t separator = path.find_first_of("\\/", 2);
+    return separator != std::string::npos && separator + 1 < path.size() &&
+           !IsSeparator(path[separator + 1]);
+}
+
 bool AppendPath(std::string& path, const char* more)
 {
     if (path.size() >= MAX_PATH)

@@ -14,6 +14,12 @@ std::string ModuleFileName(HMODULE module);
 // The path without its last element (PathRemoveFileSpecA).
 std::string RemoveFileSpec(const std::string& path);
 
+// Whether the path names the same place whatever the current drive and folder:
+// a drive path ("C:\x", "C:/x") or a UNC path ("\\server\share"). Neither an
+// empty text, nor "x" or "..\x", nor "\x" (the root of the current drive),
+// nor "C:x" (the current folder of drive C) is.
+bool IsAbsolutePath(const std::string& path);
+
 // Appends one element with PathAppendA. Returns false, and leaves the path
 // unchanged, when the result would not fit the shell's MAX_PATH buffer.
 bool AppendPath(std::string& path, const char* more);

@@ -43,6 +43,24 @@ TEST_F(Lookups, WithoutTheLibraryEveryLookupTakesItsFallback)
     EXPECT_EQ(LoadLocalizedString("IDC_WELCOMETIP", 3007), "");
 }
 
+// A copy of the library in the current folder, or on the search path, must
+// never be taken for ours: without a full folder there is no library.
+TEST_F(Lookups, TheLibraryIsLoadedFromAFullFolderOnly)
+{
+    TempFolder current;
+    current.Write("Sub\\placeholder", "");
+    CopyFileTo(ProgramFolder() + "\\common.dll", current / "common.dll");
+    CopyFileTo(ProgramFolder() + "\\common.dll", current / "Sub\\common.dll");
+    char saved[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, saved);
+    SetCurrentDirectoryA(current.path().c_str());
+    for (const char* folder : {"", "Sub", ".\\Sub", "\\"})
+        EXPECT_EQ(LoadLanguageLibrary(folder), nullptr) << "folder '" << folder << "'";
+    SetCurrentDirectoryA(saved);
+    EXPECT_NE(LoadLanguageLibrary((current / "Sub").c_str()), nullptr) << "the copy loads";
+    FreeLibrary(Module().languageLibrary);
+}
+
 TEST_F(Lookups, TheLibraryAnswersByLanguageSectionAndKey)
 {
     UseLibrary(2052);

@@ -3,12 +3,30 @@
 #include <gtest/gtest.h>
 
 #include "framework/app.h"
+#include "framework/path.h"
 #include "startup/directories.h"
 #include "startup/module_state.h"
 #include "support/registry.h"
 #include "support/temp_folder.h"
 
 namespace {
+
+// Makes a folder the current folder for the life of the object: a relative
+// path would name something in it.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const std::string& folder)
+    {
+        GetCurrentDirectoryA(MAX_PATH, saved_);
+        SetCurrentDirectoryA(folder.c_str());
+    }
+    ~CurrentFolder() { SetCurrentDirectoryA(saved_); }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+private:
+    char saved_[MAX_PATH] = {};
+};
 
 const char kServerKey[] = "CLSID\\{6D2B8E41-7F3A-4C95-A1E6-0B5C9D2F4A73}\\InprocServer32";
 const char kServerKeyRoot[] = "CLSID\\{6D2B8E41-7F3A-4C95-A1E6-0B5C9D2F4A73}";
@@ -61,6 +79,40 @@ TEST_F(InstallDirectory, FallsBackToTheCommonFilesAndThenToTheModulesFolder)
     EXPECT_EQ(GetInstallDirectory(), ProgramFolder());
 }
 
+// A bare file name or a relative path would put the install folder wherever the
+// host's current folder happens to be: such a source counts as none.
+TEST_F(InstallDirectory, AnEmptyOrRelativeSourceIsPassedOver)
+{
+    WriteRegString(HKEY_LOCAL_MACHINE, kCurrentVersion, "CommonFilesDir", "C:\\Common");
+    for (const char* registered :
+         {"comp.ocx", "Sub\\comp.ocx", "\\Rooted\\comp.ocx", "C:comp.ocx"}) {
+        WriteRegString(HKEY_CLASSES_ROOT, kServerKey, nullptr, registered);
+        Module().installDirectory.clear();
+        EXPECT_EQ(GetInstallDirectory(), "C:\\Common\\Orlith\\Quenby") << registered;
+    }
+    WriteRegString(HKEY_CLASSES_ROOT, kServerKey, nullptr, "\\\\server\\share\\comp.ocx");
+    Module().installDirectory.clear();
+    EXPECT_EQ(GetInstallDirectory(), "\\\\server\\share");
+
+    DeleteRegTree(HKEY_CLASSES_ROOT, kServerKeyRoot);
+    for (const char* commonFiles : {"", "Common"}) {
+        WriteRegString(HKEY_LOCAL_MACHINE, kCurrentVersion, "CommonFilesDir", commonFiles);
+        Module().installDirectory.clear();
+        EXPECT_EQ(GetInstallDirectory(), ProgramFolder())
+            << "CommonFilesDir '" << commonFiles << "'";
+    }
+}
+
+TEST(AbsolutePath, IsADrivePathOrAUncPath)
+{
+    for (const char* path : {"C:\\", "c:\\x", "C:/x", "\\\\server\\share", "\\\\server\\share\\x"})
+        EXPECT_TRUE(framework::IsAbsolutePath(path)) << path;
+    // The root of the current drive, a drive's current folder, and the rest.
+    for (const char* path : {"", "x", "x\\y", ".\\x", "..\\x", "\\x", "/x", "C:", "C:x", "1:\\x",
+                             "\\\\", "\\\\server", "\\\\server\\"})
+        EXPECT_FALSE(framework::IsAbsolutePath(path)) << path;
+}
+
 class UserDirectories : public testing::Test {
 protected:
     SavedRegValue appData{HKEY_CURRENT_USER, "Volatile Environment", "APPDATA"};
@@ -88,6 +140,16 @@ TEST_F(UserDirectories, UserDataIsTheHostDirectoryWithoutAnExistingApplicationDa
     EXPECT_EQ(Module().userDataDirectory, ProgramFolder());
 }
 
+TEST_F(UserDirectories, ARelativeApplicationDataIsNone)
+{
+    CreateDirectoryA((folder / "Relative").c_str(), nullptr);
+    CurrentFolder current(folder.path());
+    WriteRegString(HKEY_CURRENT_USER, "Volatile Environment", "APPDATA", "Relative");
+    ResolveUserDirectories();
+    EXPECT_EQ(Module().userDataDirectory, ProgramFolder());
+    EXPECT_FALSE(FileExists(folder / "Relative\\Velnor"));
+}
+
 class DataDirectory : public testing::Test {
 protected:
     SavedRegValue commonAppData{HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData"};
@@ -113,6 +175,23 @@ TEST_F(DataDirectory, AsksTheShellWhenTheRegistryHasNoValue)
     EXPECT_EQ(directory, std::string(shell) + "\\Velnor");
 }
 
+// An empty value would leave the bare "Velnor", a folder in the host's current
+// folder: the next source answers instead.
+TEST_F(DataDirectory, AnEmptyOrRelativeCommonAppDataIsPassedOver)
+{
+    char shell[MAX_PATH];
+    ASSERT_GE(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_DEFAULT, shell), 0);
+    CurrentFolder current(folder.path());
+    for (const char* value : {"", "Data", "\\Data"}) {
+        WriteRegString(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData", value);
+        std::string directory;
+        EXPECT_EQ(ResolveDataDirectory(directory), 1);
+        EXPECT_EQ(directory, std::string(shell) + "\\Velnor") << "Common AppData '" << value << "'";
+    }
+    EXPECT_FALSE(FileExists(folder / "Velnor"));
+    EXPECT_FALSE(FileExists(folder / "Data"));
+}
+
 TEST(LanguageId, IsReadFromConfigIniInTheInstallDirectory)
 {
     ModuleState saved = Module();
@@ -124,6 +203,13 @@ TEST(LanguageId, IsReadFromConfigIniInTheInstallDirectory)
     EXPECT_EQ(Module().languageResource, nullptr) << "no common.dll in the install directory";
 
     DeleteFileA((install / "config.ini").c_str());
+    framework::App::Current()->InitInstance();
+    EXPECT_EQ(Module().LanguageId, 2052);
+
+    // A relative install folder names no config.ini, not one in the current folder.
+    install.Write("Sub\\config.ini", "[Other_Param]\r\nLanguageID=1033\r\n");
+    CurrentFolder current(install.path());
+    Module().installDirectory = "Sub";
     framework::App::Current()->InitInstance();
     EXPECT_EQ(Module().LanguageId, 2052);
     Module() = saved;

@@ -8,16 +8,26 @@ namespace {
 const char kOldFilePattern[] = "*.(old)";
 }
 
+bool IsFolderToSearch(DWORD attributes)
+{
+    // A junction or a symbolic link leads out of the tree, maybe to a folder of
+    // someone else's "*.(old)" files, or back up into a loop.
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
 void CollectOldFiles(const std::string& directory, std::vector<std::string>& list)
 {
     framework::FileFind find;
     for (bool found = find.FindFile(directory + "\\*.*"); found; found = find.FindNextFile()) {
         if (find.IsDots())
             continue;
-        if (find.IsDirectory())
-            CollectOldFiles(find.FilePath(), list);
-        else if (PathMatchSpecA(find.FilePath().c_str(), kOldFilePattern))
+        if (find.IsDirectory()) {
+            if (IsFolderToSearch(find.Attributes()))
+                CollectOldFiles(find.FilePath(), list);
+        } else if (PathMatchSpecA(find.FilePath().c_str(), kOldFilePattern)) {
             list.push_back(find.FilePath());
+        }
     }
 }
 

@@ -16,6 +16,10 @@ LanguageResource* LoadLanguageLibrary(const char* directory)
     std::string path = directory
         ? std::string(directory)
         : framework::RemoveFileSpec(framework::ModuleFileName(framework::ModuleInstance()));
+    // Only a full path keeps the loader's search order, which starts with the
+    // current folder, from handing us a planted copy.
+    if (!framework::IsAbsolutePath(path))
+        return nullptr;
     if (!framework::AppendPath(path, "common.dll"))
         return nullptr;  // a cut path would load some other file
     HMODULE library = LoadLibraryA(path.c_str());

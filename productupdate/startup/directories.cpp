@@ -45,19 +45,22 @@ std::string CommonFilesComponentPath()
 
 // In order of preference: the folder of the registered component server, the
 // module's own folder when the component lies there, the component's folder
-// under the common files, and the module's own folder.
+// under the common files, and the module's own folder. A source whose folder
+// is empty or relative is passed over: it would name a folder under whatever
+// the host's current folder is, and common.dll and config.ini would be looked
+// for through the search order.
 std::string FindInstallDirectory()
 {
-    std::string path = RegisteredComponentPath();
-    if (!path.empty())
-        return framework::RemoveFileSpec(path);
+    std::string folder = framework::RemoveFileSpec(RegisteredComponentPath());
+    if (framework::IsAbsolutePath(folder))
+        return folder;
     std::string moduleFolder =
         framework::RemoveFileSpec(framework::ModuleFileName(framework::ModuleInstance()));
     std::string besideModule = moduleFolder;
     if (framework::AppendPath(besideModule, kComponentFile) && PathFileExistsA(besideModule.c_str()))
         return moduleFolder;
-    path = CommonFilesComponentPath();
-    return path.empty() ? moduleFolder : framework::RemoveFileSpec(path);
+    folder = framework::RemoveFileSpec(CommonFilesComponentPath());
+    return framework::IsAbsolutePath(folder) ? folder : moduleFolder;
 }
 
 bool IsAccessibleDirectory(const std::string& path)
@@ -76,26 +79,30 @@ std::string EnvironmentValue(const char* name)
     return value;
 }
 
-// The common application-data folder, from the first source that answers.
+// The base of the all-users data folder, from the first source that answers
+// with a full path. An empty or relative answer counts as none: it would put
+// the data folder under the host's current folder.
 bool CommonDataFolder(std::string& folder)
 {
     framework::RegKey key = framework::OpenRegKey(
         HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
         KEY_READ);
-    if (key && framework::QueryRegString(key.get(), "Common AppData", folder))
+    if (key && framework::QueryRegString(key.get(), "Common AppData", folder) &&
+        framework::IsAbsolutePath(folder))
         return true;
 
     char buffer[MAX_PATH] = {};
-    if (SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_DEFAULT, buffer) >= 0) {
+    if (SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_DEFAULT, buffer) >= 0 &&
+        framework::IsAbsolutePath(buffer)) {
         folder = buffer;
         return true;
     }
 
     folder = EnvironmentValue("ALLUSERSPROFILE");
-    if (!folder.empty())
+    if (framework::IsAbsolutePath(folder))
         return framework::AppendPath(folder, "Application Data");
     folder = EnvironmentValue("ProgramFiles");
-    return !folder.empty();
+    return framework::IsAbsolutePath(folder);
 }
 
 }  // namespace
@@ -118,7 +125,8 @@ void ResolveUserDirectories()
         framework::OpenRegKey(HKEY_CURRENT_USER, "Volatile Environment", KEY_READ);
     std::string appData;
     if (key && framework::QueryRegString(key.get(), "APPDATA", appData) &&
-        IsAccessibleDirectory(appData) && framework::AppendPath(appData, kProductFolder)) {
+        framework::IsAbsolutePath(appData) && IsAccessibleDirectory(appData) &&
+        framework::AppendPath(appData, kProductFolder)) {
         CreateDirectoryA(appData.c_str(), nullptr);
         module.userDataDirectory = appData;
     }

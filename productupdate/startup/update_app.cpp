@@ -9,6 +9,24 @@
 #include "settings/settings_key_store.h"
 #include "signing/manifest_trust.h"
 
+namespace {
+
+// The language id of config.ini in the install folder, 2052 without one. The
+// INI functions take a bare or relative name as a file in the Windows folder
+// or the current folder: without a full folder there is no file to read.
+int ReadLanguageId(const std::string& installDirectory)
+{
+    const int kDefaultLanguage = 2052;
+    std::string configPath = installDirectory;
+    if (!framework::IsAbsolutePath(configPath) || !framework::AppendPath(configPath, "config.ini"))
+        return kDefaultLanguage;
+    SettingsKeyStore config;
+    config.SetIniPath(configPath.c_str());
+    return config.ReadInt("Other_Param", "LanguageID", kDefaultLanguage);
+}
+
+}  // namespace
+
 ModuleState& Module()
 {
     static ModuleState state;
@@ -25,12 +43,7 @@ BOOL UpdateApp::InitInstance()
     if (module.languageResource)
         module.languageResource->Initialize();
 
-    std::string configPath = installDirectory;
-    if (framework::AppendPath(configPath, "config.ini")) {
-        SettingsKeyStore config;
-        config.SetIniPath(configPath.c_str());
-        module.LanguageId = config.ReadInt("Other_Param", "LanguageID", 2052);
-    }
+    module.LanguageId = ReadLanguageId(installDirectory);
 
     ResolveUserDirectories();
     return App::InitInstance();

@@ -45,8 +45,12 @@ void RemoveTree(const std::string& path)
                 continue;
             std::string child = path + "\\" + name;
             SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            // A linked folder is removed as a link, never emptied.
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 RemoveTree(child);
+            else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveDirectoryA(child.c_str());
             else
                 DeleteFileA(child.c_str());
         } while (FindNextFileA(find, &data));
