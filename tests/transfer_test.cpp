@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <fstream>
 #include <random>
 
 #include "support/http_test_server.h"
@@ -114,6 +115,45 @@ TEST_F(Transfer, RequestCarriesTheHeaderBlockAndComesFromTheServer)
     EXPECT_THAT(line, testing::AnyOf("User-Agent: \xA1\xA1HttpClient", "User-Agent:\xA1\xA1HttpClient",
                                      "User-Agent: Orlith"));
     EXPECT_EQ(std::string(kHeaderBlock).size(), 45u);
+}
+
+// A response that WinINet may keep for a day never stands in for the server's
+// answer, and a copy that the cache already held is gone after the transfer.
+// (Wine stores responses in the cache but never answers from it, so only the
+// removal of the copy can fail here; Windows would answer from it.)
+TEST_F(Transfer, EveryTransferAsksTheServerAndDropsTheCachedCopy)
+{
+    const std::string cacheable =
+        "Cache-Control: max-age=86400\r\nLast-Modified: Tue, 01 Dec 2026 00:00:00 GMT\r\n";
+    server.Serve("/cached.ini", Response(200, "first version", cacheable));
+    Fetch(server.Url("/cached.ini"));
+    ASSERT_TRUE(Succeeded());
+    server.Serve("/cached.ini", Response(200, "second", cacheable));
+    window.notices.clear();
+    Fetch(server.Url("/cached.ini"));
+    ASSERT_TRUE(Succeeded());
+    EXPECT_EQ(ReadFileBytes(target), "second");
+    EXPECT_EQ(server.Targets().size(), 2u);
+
+    // A stale copy in the cache, and a server that no longer has the file.
+    std::string gone = server.Url("/gone.ini");
+    char local[MAX_PATH] = {};
+    ASSERT_TRUE(CreateUrlCacheEntryA(gone.c_str(), 5, "ini", local, 0)) << GetLastError();
+    std::ofstream(local, std::ios::binary) << "stale";
+    FILETIME never = {};
+    ASSERT_TRUE(CommitUrlCacheEntryA(gone.c_str(), local, never, never, NORMAL_CACHE_ENTRY, nullptr,
+                                     0, "ini", nullptr))
+        << GetLastError();
+    DWORD size = 0;
+    GetUrlCacheEntryInfoA(gone.c_str(), nullptr, &size);
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER))
+        << "the copy is in the cache";
+    window.notices.clear();
+    Fetch(gone);
+    EXPECT_TRUE(FailedAndLeftNoFile());
+    size = 0;
+    EXPECT_FALSE(GetUrlCacheEntryInfoA(gone.c_str(), nullptr, &size));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 TEST_F(Transfer, AnyTwoHundredStatusIsAcceptedWithItsContentLength)
