@@ -6,7 +6,7 @@
 namespace framework {
 
 namespace {
-// One block read from WinINet serves about 64 reads of a 1 KiB chunk.
+// One block read from WinINet serves several reads of a 1 KiB chunk.
 constexpr size_t kBlockSize = 64 * 1024;
 // WinINet's own read buffer: InternetQueryDataAvailable reports no more than
 // this, however much more the connection holds.
@@ -14,13 +14,6 @@ constexpr DWORD kPlatformReadBuffer = 8 * 1024;
 }  // namespace
 
 void ThrowInternetError(DWORD code, DWORD_PTR context) { throw InternetError(code, context); }
-
-DWORD BlockReadSize(DWORD available, DWORD blockSize)
-{
-    if (available == 0 || available >= kPlatformReadBuffer)
-        return blockSize;
-    return std::min(available, blockSize);
-}
 
 InternetSession::InternetSession(const char* agent, DWORD_PTR context, DWORD accessType,
                                  const char* proxy, const char* proxyBypass, DWORD flags)
@@ -95,15 +88,16 @@ bool HttpRequest::Refill()
 {
     if (block_.empty())
         block_.resize(kBlockSize);
-    // Waits only until something has arrived, so that a slow server still
-    // gives steady progress.
+    // Waits until something has arrived, then takes only that much: a read of
+    // more would wait for the rest, and hold back the progress of what is here.
     DWORD available = 0;
     if (!InternetQueryDataAvailable(handle_.get(), &available, 0, 0))
         ThrowInternetError(GetLastError(), context_);
-    DWORD wanted = BlockReadSize(available, static_cast<DWORD>(block_.size()));
+    DWORD wanted = std::min<DWORD>(available, static_cast<DWORD>(block_.size()));
     DWORD got = 0;
-    if (!InternetReadFile(handle_.get(), block_.data(), wanted, &got))
+    if (wanted > 0 && !InternetReadFile(handle_.get(), block_.data(), wanted, &got))
         ThrowInternetError(GetLastError(), context_);
+    senderAhead_ = available >= kPlatformReadBuffer;
     blockStart_ = 0;
     blockEnd_ = got;
     return got > 0;
@@ -111,11 +105,14 @@ bool HttpRequest::Refill()
 
 UINT HttpRequest::Read(void* buffer, UINT size)
 {
-    // Full reads but at the end of the body, as a direct read of that size gives.
+    // A full WinINet buffer means the sender is ahead: the rest of a chunk is
+    // coming at once. Short of that, the bytes in hand go out rather than wait,
+    // as the sender may be pausing. (Wine waits on IRF_NO_WAIT when its buffer
+    // is empty, so that cannot tell the two apart.)
     auto* out = static_cast<char*>(buffer);
     UINT got = 0;
     while (got < size) {
-        if (blockStart_ == blockEnd_ && !Refill())
+        if (blockStart_ == blockEnd_ && ((got > 0 && !senderAhead_) || !Refill()))
             break;
         UINT n = static_cast<UINT>(std::min<size_t>(size - got, blockEnd_ - blockStart_));
         std::memcpy(out + got, block_.data() + blockStart_, n);

@@ -25,13 +25,6 @@ private:
 
 [[noreturn]] void ThrowInternetError(DWORD code, DWORD_PTR context);
 
-// How much one read of a block asks of WinINet, given what it reports as
-// arrived. Only that much, so that a sender that pauses still gets the
-// progress of what it sent, unless the platform's own read buffer is full:
-// the sender is then ahead of the reader, and a whole block saves many calls
-// for a short wait on bytes already coming. 0 (the end) asks for a block.
-DWORD BlockReadSize(DWORD available, DWORD blockSize);
-
 class HttpRequest;
 
 class HttpConnection {
@@ -61,21 +54,23 @@ public:
     // False when the response has no such header.
     bool QueryInfo(DWORD level, std::string& value, DWORD* index = nullptr);
 
-    // Reads size bytes, fewer only at the end of the body (0 there). The body
-    // is taken from the network in large blocks, so that small reads do not
-    // each cost a call into WinINet. Raises InternetError when a read fails.
+    // Reads up to size bytes: all of them while they are there, fewer rather
+    // than wait with some in hand, 0 only at the end of the body. The body is
+    // taken from WinINet in blocks of what it holds, so that small reads do
+    // not each cost a call into it. Raises InternetError when a read fails.
     UINT Read(void* buffer, UINT size);
 
     void Close() { handle_.reset(); }
 
 private:
-    bool Refill();  // false at the end of the body
+    bool Refill();  // waits for bytes; false at the end of the body
 
     InternetHandle handle_;
     DWORD_PTR context_;
     std::vector<char> block_;
     size_t blockStart_ = 0;
     size_t blockEnd_ = 0;
+    bool senderAhead_ = false;  // the last refill found WinINet's buffer full
 };
 
 class InternetSession {

@@ -1,9 +1,11 @@
 // The companions of the module: the host process, run as the product runs it,
 // and the file-by-file updater's export.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "companions/host/command_line.h"
 #include "framework/win.h"
+#include "support/debug_capture.h"
 #include "support/process.h"
 #include "support/temp_folder.h"
 
@@ -75,8 +77,11 @@ TEST(FileUpdate, ExportsEtadpuUndecorated)
     ASSERT_NE(etadpu, nullptr);
     EXPECT_EQ(GetProcAddress(library, "Etadpu@4"), nullptr);
     EXPECT_EQ(GetProcAddress(library, "_Etadpu@4"), nullptr);
+    DebugCapture capture;
     etadpu("http://127.0.0.1/vlnr/1/mu/1_mu.txt");
     etadpu(nullptr);
+    EXPECT_THAT(capture.Texts(),
+                testing::ElementsAre("Etadpu: http://127.0.0.1/vlnr/1/mu/1_mu.txt", "Etadpu: "));
     FreeLibrary(library);
 }
 

@@ -26,23 +26,30 @@ TEST(TestVersion, EveryCharacterOfTheLastPartBecomesAField)
     EXPECT_EQ(Dotted("   "), "");
 }
 
-TEST(TestVersion, RandomTextsFollowTheRule)
+TEST(TestVersion, RandomTextsGiveTheFieldsTheyWereBuiltFrom)
 {
-    // The rule stated the other way round: what is left is the last part's
-    // characters without spaces, each followed by a dot but the last.
-    const char alphabet[] = "0123456789 .ab\t";
+    // Each text is built from its answer: fields of one character, spaces
+    // strewn among them, and maybe a prefix up to a last dot.
+    const char fields[] = "0123456789ab\t\xE9";
+    const char prefixes[] = "0123456789 .ab\t";
     std::mt19937 random(7);
+    auto pick = [&](const char* from, size_t size) { return from[random() % (size - 1)]; };
     for (int round = 0; round < 2000; ++round) {
-        std::string text;
-        for (int n = random() % 14; n > 0; --n)
-            text += alphabet[random() % (sizeof alphabet - 1)];
-        std::string last = text.substr(text.find_last_of('.') + 1);
-        std::string expected;
-        for (char c : last)
-            if (c != ' ')
-                expected += std::string(1, c) + ".";
-        if (!expected.empty())
-            expected.pop_back();
+        std::string expected, text;
+        if (random() % 2) {
+            for (int n = random() % 8; n > 0; --n)
+                text += pick(prefixes, sizeof prefixes);
+            text += '.';
+        }
+        for (int n = random() % 6; n > 0; --n) {
+            for (int spaces = random() % 3; spaces > 0; --spaces)
+                text += ' ';
+            char field = pick(fields, sizeof fields);
+            text += field;
+            expected += expected.empty() ? std::string(1, field) : std::string(".") + field;
+        }
+        if (random() % 2)
+            text += "  ";
         ASSERT_EQ(Dotted(text), expected) << "[" << text << "]";
     }
 }

@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <fstream>
 #include <random>
 
 #include "support/http_test_server.h"
@@ -113,6 +115,45 @@ TEST_F(Transfer, RequestCarriesTheHeaderBlockAndComesFromTheServer)
     EXPECT_THAT(line, testing::AnyOf("User-Agent: \xA1\xA1HttpClient", "User-Agent:\xA1\xA1HttpClient",
                                      "User-Agent: Orlith"));
     EXPECT_EQ(std::string(kHeaderBlock).size(), 45u);
+}
+
+// A response that WinINet may keep for a day never stands in for the server's
+// answer, and a copy that the cache already held is gone after the transfer.
+// (Wine stores responses in the cache but never answers from it, so only the
+// removal of the copy can fail here; Windows would answer from it.)
+TEST_F(Transfer, EveryTransferAsksTheServerAndDropsTheCachedCopy)
+{
+    const std::string cacheable =
+        "Cache-Control: max-age=86400\r\nLast-Modified: Tue, 01 Dec 2026 00:00:00 GMT\r\n";
+    server.Serve("/cached.ini", Response(200, "first version", cacheable));
+    Fetch(server.Url("/cached.ini"));
+    ASSERT_TRUE(Succeeded());
+    server.Serve("/cached.ini", Response(200, "second", cacheable));
+    window.notices.clear();
+    Fetch(server.Url("/cached.ini"));
+    ASSERT_TRUE(Succeeded());
+    EXPECT_EQ(ReadFileBytes(target), "second");
+    EXPECT_EQ(server.Targets().size(), 2u);
+
+    // A stale copy in the cache, and a server that no longer has the file.
+    std::string gone = server.Url("/gone.ini");
+    char local[MAX_PATH] = {};
+    ASSERT_TRUE(CreateUrlCacheEntryA(gone.c_str(), 5, "ini", local, 0)) << GetLastError();
+    std::ofstream(local, std::ios::binary) << "stale";
+    FILETIME never = {};
+    ASSERT_TRUE(CommitUrlCacheEntryA(gone.c_str(), local, never, never, NORMAL_CACHE_ENTRY, nullptr,
+                                     0, "ini", nullptr))
+        << GetLastError();
+    DWORD size = 0;
+    GetUrlCacheEntryInfoA(gone.c_str(), nullptr, &size);
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER))
+        << "the copy is in the cache";
+    window.notices.clear();
+    Fetch(gone);
+    EXPECT_TRUE(FailedAndLeftNoFile());
+    size = 0;
+    EXPECT_FALSE(GetUrlCacheEntryInfoA(gone.c_str(), nullptr, &size));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 TEST_F(Transfer, AnyTwoHundredStatusIsAcceptedWithItsContentLength)
@@ -264,23 +305,39 @@ TEST_F(Transfer, ClosingTheWindowStopsTheNoticesButNotTheTransfer)
     EXPECT_EQ(ReadFileBytes(target), body) << "a complete transfer keeps its file";
 }
 
-TEST_F(Transfer, ASenderThatStallsAfterAFullBufferLosesNothingWhenItGoesOn)
+// A sender that pauses, before or after WinINet's buffer filled up: what it
+// sent is reported during the pause, and nothing is lost when it goes on.
+// The server sends nothing more until it is resumed, so a notice that reaches
+// the pause's percentage before then can only come from the bytes before it.
+TEST_F(Transfer, BytesSentBeforeAPauseAreReportedDuringIt)
 {
-    std::string body = Body(100000);
-    ScriptedResponse response = Response(200, body);
-    response.pauseAfter = 30000;
-    server.Serve("/pack.exe", response);
-    auto* session = new ObservedSession(server.Url("/pack.exe"), target, window.hwnd(), deleted);
-    ASSERT_EQ(session->Start(), 0);
-    // Notices of what arrived before the stall may wait for the rest of a block.
-    PumpUntil([] { return false; }, 300);
-    server.Resume();
-    ASSERT_TRUE(window.WaitForCompletion());
-    ASSERT_TRUE(PumpUntil([this] { return deleted.load(); }));
-    ASSERT_TRUE(Succeeded());
-    EXPECT_EQ(window.Percents().size(), (body.size() + 1022) / 1023);
-    EXPECT_EQ(window.Percents().back(), 100u);
-    EXPECT_EQ(ReadFileBytes(target), body);
+    struct Case {
+        size_t size, pause;
+    } cases[] = {{18000, 9000}, {100000, 20000}, {100000, 30000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pause);
+        HttpTestServer pausing;  // each resumes once, for good
+        std::string body = Body(c.size);
+        ScriptedResponse response = Response(200, body);
+        response.pauseAfter = c.pause;
+        pausing.Serve("/pack.exe", response);
+        window.notices.clear();
+        deleted = false;
+        auto* session = new ObservedSession(pausing.Url("/pack.exe"), target, window.hwnd(), deleted);
+        ASSERT_EQ(session->Start(), 0);
+        UINT sent = ProgressPercent(c.pause, c.size);
+        bool reported = PumpUntil(
+            [&] { return !window.Percents().empty() && window.Percents().back() >= sent; }, 20000);
+        pausing.Resume();
+        ASSERT_TRUE(window.WaitForCompletion());
+        ASSERT_TRUE(PumpUntil([this] { return deleted.load(); }));
+        EXPECT_TRUE(reported) << "the bytes before the pause waited for later bytes";
+        ASSERT_TRUE(Succeeded());
+        std::vector<UINT> percents = window.Percents();
+        EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+        EXPECT_EQ(percents.back(), 100u);
+        EXPECT_EQ(ReadFileBytes(target), body);
+    }
 }
 
 TEST_F(Transfer, PercentagesOfAPackageAbove43MegabytesReach100WithoutWrapping)
@@ -290,19 +347,11 @@ TEST_F(Transfer, PercentagesOfAPackageAbove43MegabytesReach100WithoutWrapping)
     Fetch(server.Url("/big.exe"));
     ASSERT_TRUE(Succeeded());
     std::vector<UINT> percents = window.Percents();
-    EXPECT_EQ(percents.size(), (body.size() + 1022) / 1023);
+    // Chunks of at most 1023 bytes; a few fall short where the reader caught up.
+    EXPECT_GE(percents.size(), (body.size() + 1022) / 1023);
     EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
     EXPECT_EQ(percents.back(), 100u);
     EXPECT_EQ(ReadFileBytes(target), body) << "blocks are handed on whole and in order";
-}
-
-TEST(TransferRules, BlockReadsTakeWhatHasArrivedUnlessWinInetsBufferIsFull)
-{
-    EXPECT_EQ(framework::BlockReadSize(2000, 65536), 2000u) << "a paused sender's bytes go on at once";
-    EXPECT_EQ(framework::BlockReadSize(8191, 65536), 8191u);
-    EXPECT_EQ(framework::BlockReadSize(8192, 65536), 65536u) << "the sender is ahead: a whole block";
-    EXPECT_EQ(framework::BlockReadSize(200000, 65536), 65536u);
-    EXPECT_EQ(framework::BlockReadSize(0, 65536), 65536u) << "the end of the body";
 }
 
 // Status lines and header blocks of every shape: the session never crashes,
