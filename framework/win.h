@@ -11,6 +11,9 @@
 #undef UNICODE
 #undef _UNICODE
 
+// Before windows.h, so that a file that also needs sockets (the tests'
+// server) can have them without a clash of the two socket headers.
+#include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>

@@ -118,8 +118,9 @@ protected:
         for (const auto& [id, look] : buttons) {
             SCOPED_TRACE("button " + std::to_string(id));
             EXPECT_EQ(IsShown(frame.hwnd(), id), look != Hidden);
-            if (look != Hidden)
+            if (look != Hidden) {
                 EXPECT_EQ(IsEnabled(frame.hwnd(), id), look == Enabled);
+            }
         }
     }
     bool NothingRecorded() { return !ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, "HasUpdate"); }
