@@ -324,4 +324,18 @@ TEST_F(EndToEnd, AWorkerOutlivesAHostThatFreesTheModule)
     EXPECT_FALSE(Recorded("HasUpdate").dword()) << "a cancelled download records nothing";
 }
 
+// Clients spread over the mirrors: separate processes do not all fetch the
+// same copy (an unseeded generator gives every process the same first pick).
+TEST(MirrorPick, SeparateProcessesPickDifferentMirrors)
+{
+    std::vector<int> picks(4);
+    for (int run = 0; run < 24; ++run) {
+        DWORD pick = RunProcess("\"" + ProgramFolder() + "\\pick_mirror.exe\" 4", ProgramFolder()).exitCode;
+        ASSERT_LT(pick, 4u);
+        ++picks[pick];
+    }
+    // 24 runs all on one mirror out of four: a chance of 4^-23 for a fair pick.
+    EXPECT_LT(*std::max_element(picks.begin(), picks.end()), 24) << testing::PrintToString(picks);
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include "framework/data_exchange.h"
 #include "framework/path.h"
 #include "i18n/language.h"
+#include "mirror_pick.h"
 #include "package_launch.h"
 #include "resources/resource.h"
 #include "transfer/update_session.h"
@@ -35,7 +36,7 @@ BOOL DownloadPage::OnInitDownload()
     // decision never offers) fails like a transfer of no URL.
     std::string url;
     if (!m_urls.empty())
-        url = m_urls[static_cast<unsigned>(rand()) % m_urls.size()];
+        url = m_urls[PickMirror(m_urls.size())];
 
     WizardFrame* frame = Frame();
     std::string file = DownloadFolder();
