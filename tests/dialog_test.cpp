@@ -76,6 +76,11 @@ private:
     UINT throwOn_;
 };
 
+void CALLBACK EndLoopOfWindow(HWND window, UINT, UINT_PTR, DWORD)
+{
+    framework::Dialog::FromHandle(window)->EndDialog(IDABORT);
+}
+
 TEST(Dialog, AHandlersExceptionLeavesCreateAndTheModalLoop)
 {
     Throwing failsAtInit(WM_INITDIALOG);
@@ -86,9 +91,7 @@ TEST(Dialog, AHandlersExceptionLeavesCreateAndTheModalLoop)
     failsLater.BeginModalState();
     PostMessageA(failsLater.hwnd(), WM_APP + 2, 0, 0);
     // A loop that swallowed the exception would wait here for ever: end it.
-    SetTimer(failsLater.hwnd(), 1, 10000, [](HWND window, UINT, UINT_PTR, DWORD) {
-        framework::Dialog::FromHandle(window)->EndDialog(IDABORT);
-    });
+    SetTimer(failsLater.hwnd(), 1, 10000, EndLoopOfWindow);
     EXPECT_THROW(failsLater.RunModalLoop(0), std::runtime_error);
 
     // The exception is gone once thrown: the next loop runs normally.
@@ -99,13 +102,14 @@ TEST(Dialog, AHandlersExceptionLeavesCreateAndTheModalLoop)
 
 // A run that never ends holds its mode's mutex for every later run: a
 // watchdog ends it as IDABORT instead, which then fails the test.
+WizardFrame* running;
+
+void CALLBACK EndRunningFrame(HWND, UINT, UINT_PTR, DWORD) { running->EndDialog(IDABORT); }
+
 int RunWithWatchdog(WizardFrame& frame)
 {
-    static WizardFrame* running;
     running = &frame;
-    UINT_PTR timer = SetTimer(nullptr, 0, 10000, [](HWND, UINT, UINT_PTR, DWORD) {
-        running->EndDialog(IDABORT);
-    });
+    UINT_PTR timer = SetTimer(nullptr, 0, 10000, EndRunningFrame);
     int result = frame.DoModal();
     KillTimer(nullptr, timer);
     return result;

@@ -40,17 +40,20 @@ void CallOnThisThread(EntryProc entry, std::string switches)
     Call(entry, std::move(switches));
 }
 
+BOOL CALLBACK TakeVisible(HWND window, LPARAM found)
+{
+    if (!IsWindowVisible(window))
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
 // The shown frame of the run on that thread, once it is visible.
 HWND WaitForFrame(DWORD threadId)
 {
     for (int i = 0; i < 300; ++i) {
         HWND found = nullptr;
-        EnumThreadWindows(threadId, [](HWND window, LPARAM found) {
-            if (!IsWindowVisible(window))
-                return TRUE;
-            *reinterpret_cast<HWND*>(found) = window;
-            return FALSE;
-        }, reinterpret_cast<LPARAM>(&found));
+        EnumThreadWindows(threadId, TakeVisible, reinterpret_cast<LPARAM>(&found));
         if (found)
             return found;
         Sleep(50);
