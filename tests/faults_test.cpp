@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "framework/handles.h"
 #include "framework/path.h"
 #include "startup/module_state.h"
 #include "support/http_test_server.h"
@@ -254,6 +255,46 @@ TEST_F(Faults, AFailedCopyToTheUserDataFolderRecordsNothing)
     Module().userDataDirectory = "Q:\\no such drive";
     EXPECT_TRUE(RunEnds());
     EXPECT_EQ(Record(), earlier);
+}
+
+// A copy that runs out of room midway must not cost the update that is
+// already pending: its file and its record stay as they were.
+TEST_F(Faults, ACopyThatFillsTheDiskKeepsThePendingUpdate)
+{
+    const char* mounted = std::getenv("VELNOR_FULL_DISK");
+    if (!mounted)
+        GTEST_SKIP() << "this machine mounts no small disk";
+    std::string disk = "Z:" + std::string(mounted);
+    std::replace(disk.begin(), disk.end(), '/', '\\');
+    TempFolder onDisk;  // only for its unique name
+    std::string userData = disk + "\\" + onDisk.path().substr(onDisk.path().find_last_of('\\') + 1);
+    std::string pending = userData + "\\VLNRUpdate\\VLNRUpdate.exe";
+    std::string earlierPackage = Bytes(20000);
+    CreateDirectoryA(userData.c_str(), nullptr);
+    CreateDirectoryA((userData + "\\VLNRUpdate").c_str(), nullptr);
+    {
+        framework::FileHandle file(CreateFileA(pending.c_str(), GENERIC_WRITE, 0, nullptr,
+                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        ASSERT_TRUE(file && WriteFile(file.get(), earlierPackage.data(),
+                                      static_cast<DWORD>(earlierPackage.size()), &written, nullptr));
+    }
+    WriteRegString(HKEY_CURRENT_USER, kUpdateKey, "UpdatePath", pending.c_str());
+    earlier = Record();
+    Module().userDataDirectory = userData;
+
+    server.Serve("/manifest.ini", Response(200, ::Manifest(server.Url("/pack.exe"))));
+    server.Serve("/pack.exe", Response(200, Bytes(400000)));  // more than the disk holds
+    EXPECT_TRUE(RunEnds());
+    EXPECT_TRUE(ReadFileBytes(pending) == earlierPackage) << "the pending copy is whole";
+    EXPECT_EQ(Record(), earlier);
+    WIN32_FIND_DATAA found;
+    int files = 0;
+    framework::FindHandle search(FindFirstFileA((userData + "\\VLNRUpdate\\*").c_str(), &found));
+    for (bool more = bool(search); more; more = FindNextFileA(search.get(), &found))
+        files += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    EXPECT_EQ(files, 1) << "nothing left beside the pending copy";
+    RemoveTree(userData);
 }
 
 TEST_F(Faults, ManifestsOfEveryShapeEndTheRunAndAreDeleted)

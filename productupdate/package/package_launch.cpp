@@ -28,6 +28,24 @@ void LaunchPackage(const RunParameters& run, std::string packagePath)
     }
 }
 
+namespace {
+
+// Copies the package over the pending copy only once it is whole: a copy cut
+// short (a full disk) must leave the earlier package and its record usable.
+bool ReplaceCopy(const std::string& packagePath, const std::string& folder, const std::string& copy)
+{
+    std::string partial = folder;
+    if (!framework::AppendPath(partial, "VLNRUpdate.exe.part"))
+        return false;
+    if (CopyFileA(packagePath.c_str(), partial.c_str(), FALSE) &&
+        MoveFileExA(partial.c_str(), copy.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return true;
+    DeleteFileA(partial.c_str());
+    return false;
+}
+
+}  // namespace
+
 void RecordUpdate(const RunParameters& run, std::string packagePath)
 {
     std::string folder = Module().userDataDirectory;
@@ -35,8 +53,7 @@ void RecordUpdate(const RunParameters& run, std::string packagePath)
         return;
     CreateDirectoryA(folder.c_str(), nullptr);
     std::string copy = folder;
-    if (!framework::AppendPath(copy, "VLNRUpdate.exe") ||
-        !CopyFileA(packagePath.c_str(), copy.c_str(), FALSE))
+    if (!framework::AppendPath(copy, "VLNRUpdate.exe") || !ReplaceCopy(packagePath, folder, copy))
         return;
 
     SettingsKeyStore store;

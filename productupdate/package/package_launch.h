@@ -10,5 +10,6 @@
 void LaunchPackage(const RunParameters& run, std::string packagePath);
 
 // Copies the package to <user data>\VLNRUpdate\VLNRUpdate.exe and writes the
-// update record under Software\Velnor\Update. A failed copy writes nothing.
+// update record under Software\Velnor\Update. The copy replaces an earlier
+// one only once it is whole; a failed copy leaves that one and writes nothing.
 void RecordUpdate(const RunParameters& run, std::string packagePath);
