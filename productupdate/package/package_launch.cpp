@@ -5,6 +5,7 @@
 
 #include "framework/path.h"
 #include "settings/settings_key_store.h"
+#include "update_record.h"
 #include "startup/module_state.h"
 
 void LaunchPackage(const RunParameters& run, std::string packagePath)
@@ -58,9 +59,5 @@ void RecordUpdate(const RunParameters& run, std::string packagePath)
 
     SettingsKeyStore store;
     store.SetRegistryName("Velnor");
-    store.WriteInt("Update", "HasUpdate", 1);
-    store.WriteString("Update", "UpdateVersion", run.offeredVersion.c_str());
-    store.WriteString("Update", "UpdatePath", copy.c_str());
-    store.WriteInt("update", "force", run.forceUpdate);
-    store.WriteInt("Update", "Silent", run.silentUpdate);
+    WriteUpdateRecord(store, {run.offeredVersion, copy, run.forceUpdate, run.silentUpdate});
 }

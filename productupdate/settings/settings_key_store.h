@@ -28,9 +28,10 @@ public:
     std::string ReadString(const char* section, const char* entry, const char* fallback) const;
     bool ReadBinary(const char* section, const char* entry, std::vector<BYTE>& bytes) const;
 
-    bool WriteInt(const char* section, const char* entry, int value) const;
+    // Virtual so that a test can fail a chosen write of a real store.
+    virtual bool WriteInt(const char* section, const char* entry, int value) const;
     // A null entry deletes the section, a null value the entry.
-    bool WriteString(const char* section, const char* entry, const char* value) const;
+    virtual bool WriteString(const char* section, const char* entry, const char* value) const;
     bool WriteBinary(const char* section, const char* entry, const BYTE* bytes, UINT count) const;
 
 private:
