@@ -10,6 +10,7 @@
 
 #include "framework/handles.h"
 #include "framework/path.h"
+#include "package/update_record.h"
 #include "startup/module_state.h"
 #include "support/http_test_server.h"
 #include "support/process.h"
@@ -295,6 +296,50 @@ TEST_F(Faults, ACopyThatFillsTheDiskKeepsThePendingUpdate)
         files += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     EXPECT_EQ(files, 1) << "nothing left beside the pending copy";
     RemoveTree(userData);
+}
+
+// The registry store with one of its writes failing: no registry write of
+// the record can be made to fail on cue under Wine, so the chosen write
+// fails here and every other goes to the real registry.
+class StoreFailingAt : public SettingsKeyStore {
+public:
+    explicit StoreFailingAt(int failing) : failing_(failing) { SetRegistryName("Velnor"); }
+    bool WriteInt(const char* section, const char* entry, int value) const override
+    {
+        return ++writes_ != failing_ && SettingsKeyStore::WriteInt(section, entry, value);
+    }
+    bool WriteString(const char* section, const char* entry, const char* value) const override
+    {
+        return ++writes_ != failing_ && SettingsKeyStore::WriteString(section, entry, value);
+    }
+
+private:
+    int failing_;
+    mutable int writes_ = 0;
+};
+
+TEST_F(Faults, ARecordWithAFailedWriteClaimsNoUpdate)
+{
+    const UpdateRecord next{"1.0.0.6", "C:\\next\\VLNRUpdate.exe", 1, 0};
+    for (int failing = 1; failing <= 5; ++failing) {
+        SCOPED_TRACE("write " + std::to_string(failing) + " fails");
+        RecordEarlierUpdate();
+        WriteUpdateRecord(StoreFailingAt(failing), next);
+        auto hasUpdate = ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, "HasUpdate");
+        EXPECT_TRUE(!hasUpdate || hasUpdate->dword() == 0) << "a record that names one package "
+                                                               "and points at another";
+    }
+    // With every write through, the record is the new one.
+    RecordEarlierUpdate();
+    WriteUpdateRecord(StoreFailingAt(0), next);
+    auto value = [](const char* name) {
+        return ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, name).value_or(RegValue{});
+    };
+    EXPECT_EQ(value("HasUpdate").dword(), 1u);
+    EXPECT_EQ(value("UpdateVersion").text(), next.version);
+    EXPECT_EQ(value("UpdatePath").text(), next.path);
+    EXPECT_EQ(value("force").dword(), 1u);
+    EXPECT_EQ(value("Silent").dword(), 0u);
 }
 
 TEST_F(Faults, ManifestsOfEveryShapeEndTheRunAndAreDeleted)

@@ -2,9 +2,16 @@
 
 void WriteUpdateRecord(const SettingsKeyStore& store, const UpdateRecord& record)
 {
-    store.WriteInt("Update", "HasUpdate", 1);
-    store.WriteString("Update", "UpdateVersion", record.version.c_str());
-    store.WriteString("Update", "UpdatePath", record.path.c_str());
-    store.WriteInt("update", "force", record.force);
-    store.WriteInt("Update", "Silent", record.silent);
+    bool whole = store.WriteInt("Update", "HasUpdate", 1);
+    whole = store.WriteString("Update", "UpdateVersion", record.version.c_str()) && whole;
+    whole = store.WriteString("Update", "UpdatePath", record.path.c_str()) && whole;
+    whole = store.WriteInt("update", "force", record.force) && whole;
+    whole = store.WriteInt("Update", "Silent", record.silent) && whole;
+    if (whole)
+        return;
+    // Part of the values may still be the previous update's, and the copy
+    // they would name is already replaced: claim nothing, so that the next
+    // check fetches the update again.
+    if (!store.WriteString("Update", "HasUpdate", nullptr))
+        store.WriteInt("Update", "HasUpdate", 0);
 }

@@ -13,5 +13,6 @@ struct UpdateRecord {
     int silent = 1;
 };
 
-// Writes the record through a registry-mode store, "HasUpdate" first.
+// Writes the record through a registry-mode store, "HasUpdate" first. When
+// any write fails, "HasUpdate" is removed again: a record is whole or absent.
 void WriteUpdateRecord(const SettingsKeyStore& store, const UpdateRecord& record);
