@@ -14,19 +14,6 @@ namespace {
 const char kUpdateKey[] = "Software\\Velnor\\Update";
 const char kSerialValue[] = "ManifestSerial";
 
-std::optional<std::uint64_t> ParseNumber(const std::string& text, size_t maxDigits = 19)
-{
-    if (text.empty() || text.size() > maxDigits)
-        return std::nullopt;
-    std::uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    return value;
-}
-
 // Days from 1970-01-01 to the date, in the proleptic Gregorian calendar.
 std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day)
 {
@@ -52,13 +39,11 @@ std::uint64_t HighestSerial()
     std::string text;
     if (!key || !framework::QueryRegString(key.get(), kSerialValue, text))
         return 0;
-    return ParseNumber(text).value_or(0);
+    return ParseDecimal(text).value_or(0);
 }
 
-void RaiseHighestSerial(std::uint64_t serial)
+void StoreHighestSerial(std::uint64_t serial)
 {
-    if (serial <= HighestSerial())
-        return;
     HKEY key = nullptr;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, kUpdateKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
                         nullptr) != ERROR_SUCCESS)
@@ -96,9 +81,9 @@ std::optional<std::uint64_t> ParseUtcTime(const std::string& text)
     if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
         text[16] != ':' || text[19] != 'Z')
         return std::nullopt;
-    auto year = ParseNumber(text.substr(0, 4)), month = ParseNumber(text.substr(5, 2)),
-         day = ParseNumber(text.substr(8, 2)), hour = ParseNumber(text.substr(11, 2)),
-         minute = ParseNumber(text.substr(14, 2)), second = ParseNumber(text.substr(17, 2));
+    auto year = ParseDecimal(text.substr(0, 4)), month = ParseDecimal(text.substr(5, 2)),
+         day = ParseDecimal(text.substr(8, 2)), hour = ParseDecimal(text.substr(11, 2)),
+         minute = ParseDecimal(text.substr(14, 2)), second = ParseDecimal(text.substr(17, 2));
     if (!year || !month || !day || !hour || !minute || !second || *year < 1970 || *month < 1 ||
         *month > 12 || *hour > 23 || *minute > 59 || *second > 59)
         return std::nullopt;
@@ -126,11 +111,11 @@ ManifestVerdict JudgeManifest(std::string_view bytes, const Freshness& freshness
         if (!expires || *expires <= nowSeconds)
             return ManifestVerdict::Expired;
     }
-    // A manifest without a Serial is older than any that had one.
-    std::uint64_t serial = freshness.serial.empty() ? 0 : ParseNumber(freshness.serial).value_or(0);
-    if (!freshness.serial.empty() && !ParseNumber(freshness.serial))
-        return ManifestVerdict::SerialRolledBack;
-    if (serial < highestSerial)
+    // A manifest without a Serial is older than any that had one; one that
+    // does not read as a number is older than all.
+    std::optional<std::uint64_t> serial =
+        freshness.serial.empty() ? std::optional<std::uint64_t>(0) : ParseDecimal(freshness.serial);
+    if (!serial || *serial < highestSerial)
         return ManifestVerdict::SerialRolledBack;
     return ManifestVerdict::Trusted;
 }
@@ -142,8 +127,8 @@ bool AcceptManifest(const std::string& path, const std::vector<framework::EcPoin
     std::ifstream in(path, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     UpdateManifest manifest = ReadUpdateManifest(path);
-    switch (JudgeManifest(bytes, {manifest.expires, manifest.serial}, keys, NowSeconds(),
-                          HighestSerial())) {
+    std::uint64_t highest = HighestSerial();
+    switch (JudgeManifest(bytes, {manifest.expires, manifest.serial}, keys, NowSeconds(), highest)) {
     case ManifestVerdict::SignatureInvalid:
         framework::DebugOutput("Manifest signature invalid");
         return false;
@@ -157,7 +142,9 @@ bool AcceptManifest(const std::string& path, const std::vector<framework::EcPoin
         break;
     }
     framework::DebugOutput("Manifest signature verified");
-    RaiseHighestSerial(ParseNumber(manifest.serial).value_or(0));
+    std::uint64_t serial = ParseDecimal(manifest.serial).value_or(0);
+    if (serial > highest)
+        StoreHighestSerial(serial);
     return true;
 }
 

@@ -27,19 +27,6 @@ std::optional<framework::Sha256Digest> ParseDigest(const std::string& text)
     return digest;
 }
 
-std::optional<std::uint64_t> ParseSize(const std::string& text)
-{
-    if (text.empty() || text.size() > 19)  // below 10^19, so no overflow
-        return std::nullopt;
-    std::uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    return value;
-}
-
 }  // namespace
 
 PackagePin ReadPackagePin(const std::string& sha256, const std::string& size)
@@ -50,8 +37,21 @@ PackagePin ReadPackagePin(const std::string& sha256, const std::string& size)
         pin.readable = pin.readable && pin.digest;
     }
     if (!size.empty()) {
-        pin.size = ParseSize(size);
+        pin.size = ParseDecimal(size);
         pin.readable = pin.readable && pin.size;
     }
     return pin;
+}
+
+std::optional<std::uint64_t> ParseDecimal(const std::string& text)
+{
+    if (text.empty() || text.size() > 19)  // below 10^19, so no overflow
+        return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return value;
 }

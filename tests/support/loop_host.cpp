@@ -8,8 +8,7 @@
 #include <string>
 
 #include "framework/win.h"
-
-using EntryProc = void(__stdcall*)(HWND, HINSTANCE, LPSTR, int);
+#include "support/entry_point.h"
 
 // The handle a new object gets: the lowest free slot of the handle table,
 // which climbs when handles are left open. (Wine counts no handles.)
@@ -39,10 +38,8 @@ int main(int argc, char** argv)
 {
     if (argc != 4)
         return 2;
-    HMODULE module = LoadLibraryA(argv[1]);
-    auto entry = module ? reinterpret_cast<EntryProc>(
-                              reinterpret_cast<void*>(GetProcAddress(module, "RD_XXXX")))
-                        : nullptr;
+    HMODULE module = nullptr;
+    EntryProc entry = LoadEntryPoint(argv[1], module);
     if (!entry)
         return 2;
     int count = std::atoi(argv[2]);

@@ -14,10 +14,9 @@
 #include <thread>
 
 #include "framework/win.h"
+#include "support/entry_point.h"
 
 namespace {
-
-using EntryProc = void(__stdcall*)(HWND, HINSTANCE, LPSTR, int);
 
 LONG WINAPI EndOnCrash(EXCEPTION_POINTERS* info)
 {
@@ -71,10 +70,8 @@ int main(int argc, char** argv)
     SetUnhandledExceptionFilter(EndOnCrash);
     if (argc != 5)
         return 2;
-    HMODULE module = LoadLibraryA(argv[1]);
-    auto entry = module ? reinterpret_cast<EntryProc>(
-                              reinterpret_cast<void*>(GetProcAddress(module, "RD_XXXX")))
-                        : nullptr;
+    HMODULE module = nullptr;
+    EntryProc entry = LoadEntryPoint(argv[1], module);
     if (!entry)
         return 2;
     const bool race = std::strcmp(argv[2], "race") == 0;
