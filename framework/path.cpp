@@ -1,5 +1,6 @@
 #include "path.h"
 
+#include <cstring>
 #include <vector>
 
 namespace framework {
@@ -81,6 +82,41 @@ std::string ReadProfileString(const char* section, const char* key, const char* 
             return std::string(buffer.data(), n);
         buffer.resize(buffer.size() * 4);
     }
+}
+
+namespace {
+
+// A double-zero-terminated list of the private-profile functions, read whole.
+template <typename Read>
+std::vector<std::string> ReadNameList(Read read)
+{
+    std::vector<char> buffer(4096);
+    for (;;) {
+        DWORD n = read(buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n + 2 < buffer.size() || buffer.size() >= (64u << 20)) {
+            std::vector<std::string> names;
+            for (const char* p = buffer.data(); p < buffer.data() + n && *p; p += strlen(p) + 1)
+                names.emplace_back(p);
+            return names;
+        }
+        buffer.resize(buffer.size() * 4);
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> ReadProfileSectionNames(const std::string& file)
+{
+    return ReadNameList([&](char* buffer, DWORD size) {
+        return GetPrivateProfileSectionNamesA(buffer, size, file.c_str());
+    });
+}
+
+std::vector<std::string> ReadProfileKeyNames(const std::string& section, const std::string& file)
+{
+    return ReadNameList([&](char* buffer, DWORD size) {
+        return GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer, size, file.c_str());
+    });
 }
 
 }  // namespace framework

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "win.h"
 
@@ -31,5 +32,8 @@ std::string TempFolder();
 // Reads a text with GetPrivateProfileStringA, without a length limit of the caller's.
 std::string ReadProfileString(const char* section, const char* key, const char* fallback,
                               const std::string& file);
+// The section names of a profile file, and the key names of one section, in file order.
+std::vector<std::string> ReadProfileSectionNames(const std::string& file);
+std::vector<std::string> ReadProfileKeyNames(const std::string& section, const std::string& file);
 
 }  // namespace framework

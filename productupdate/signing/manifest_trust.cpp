@@ -25,6 +25,18 @@ std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day)
     return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
 }
 
+std::optional<framework::EcPoint> KeyResource(HINSTANCE module, int id)
+{
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));  // RT_RCDATA
+    HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
+    const char* text = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    if (!text)
+        return std::nullopt;
+    return PublicKeyFromPem(std::string_view(text, SizeofResource(module, resource)));
+}
+
+}  // namespace
+
 std::uint64_t NowSeconds()
 {
     FILETIME now;
@@ -53,18 +65,6 @@ void StoreHighestSerial(std::uint64_t serial)
     RegSetValueExA(owned.get(), kSerialValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>(text.size() + 1));
 }
-
-std::optional<framework::EcPoint> KeyResource(HINSTANCE module, int id)
-{
-    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));  // RT_RCDATA
-    HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
-    const char* text = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
-    if (!text)
-        return std::nullopt;
-    return PublicKeyFromPem(std::string_view(text, SizeofResource(module, resource)));
-}
-
-}  // namespace
 
 std::vector<framework::EcPoint> LoadUpdateKeys(HINSTANCE module)
 {

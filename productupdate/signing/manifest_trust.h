@@ -31,6 +31,9 @@ ManifestVerdict JudgeManifest(std::string_view bytes, const Freshness& freshness
                               const std::vector<framework::EcPoint>& keys, std::uint64_t nowSeconds,
                               std::uint64_t highestSerial);
 
+// The clock, in seconds since 1970 in UTC.
+std::uint64_t NowSeconds();
+
 // "2027-03-01T00:00:00Z" as seconds since 1970; nullopt for any other text.
 std::optional<std::uint64_t> ParseUtcTime(const std::string& text);
 
@@ -39,6 +42,11 @@ std::optional<std::uint64_t> ParseUtcTime(const std::string& text);
 // higher Serial raises that. False, with its trace line, for one that must
 // not be used.
 bool AcceptManifest(const std::string& path, const std::vector<framework::EcPoint>& keys);
+
+// The highest Serial this user accepted, kept beside the update record; 0
+// when none was kept.
+std::uint64_t HighestSerial();
+void StoreHighestSerial(std::uint64_t serial);
 
 // Whether a package with this pin may be fetched; false with its trace line.
 bool PinAllowsFetch(const PackagePin& pin, bool keyed);

@@ -55,6 +55,24 @@ bool AlreadyPending(const RunParameters& run)
 
 }  // namespace
 
+bool TakeDecision(const UpdateDecision& decision, const UpdateManifest& manifest, bool keyed,
+                  RunParameters& run, int& force, std::vector<std::string>& urls)
+{
+    if (decision.newer) {
+        framework::DebugOutput("Start Downloading");
+        run.offeredVersion = manifest.version;
+    }
+    if (decision.packet) {
+        force = decision.packet->force;
+        run.silentUpdate = decision.packet->silent;
+    }
+    if (!decision.offer() || !PinAllowsFetch(decision.pin, keyed))
+        return false;
+    urls.insert(urls.end(), decision.urls.begin(), decision.urls.end());
+    run.packagePin = decision.pin;
+    return true;
+}
+
 bool EvaluateManifest(const std::string& manifestPath, RunParameters& run, int& force,
                       std::vector<std::string>& urls, std::string& info)
 {
@@ -75,19 +93,7 @@ bool EvaluateManifest(const std::string& manifestPath, RunParameters& run, int& 
 
     UpdateDecision decision =
         DecideUpdate(manifest, run.installedVersion, registryVersion, run.testMode != 0);
-    if (decision.newer) {
-        framework::DebugOutput("Start Downloading");
-        run.offeredVersion = manifest.version;
-    }
-    if (decision.packet) {
-        force = decision.packet->force;
-        run.silentUpdate = decision.packet->silent;
-    }
-    bool offer = decision.offer() && PinAllowsFetch(decision.pin, !Module().updateKeys.empty());
-    if (offer) {
-        urls.insert(urls.end(), decision.urls.begin(), decision.urls.end());
-        run.packagePin = decision.pin;
-    }
+    bool offer = TakeDecision(decision, manifest, !Module().updateKeys.empty(), run, force, urls);
 
     DeleteFileA(manifestPath.c_str());
     return offer && !AlreadyPending(run);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "update_decision.h"
 #include "wizard/run_parameters.h"
 
 // True when an update is offered: the package URLs are appended to urls,
@@ -15,3 +16,10 @@
 // pending, in the same silent mode, is withheld.
 bool EvaluateManifest(const std::string& manifestPath, RunParameters& run, int& force,
                       std::vector<std::string>& urls, std::string& info);
+
+// What a run takes from a decision, on plain values: the offered version,
+// the applying packet's force and silent flags, and the URLs with their pin
+// when the pin allows the fetch (a keyed build demands a complete one). True
+// when there is a package to fetch. Writes the offer's trace lines.
+bool TakeDecision(const UpdateDecision& decision, const UpdateManifest& manifest, bool keyed,
+                  RunParameters& run, int& force, std::vector<std::string>& urls);

@@ -2,15 +2,11 @@
 
 #include "version_compare.h"
 
-namespace {
-
-bool Applies(const ManifestPacket& packet, const std::string& installed)
+bool PacketApplies(const ManifestPacket& packet, const std::string& installed)
 {
     return !CompareVersions(installed.c_str(), packet.min.c_str()) &&
            CompareVersions(installed.c_str(), packet.max.c_str());
 }
-
-}  // namespace
 
 UpdateDecision DecideUpdate(const UpdateManifest& manifest, const std::string& installedVersion,
                             const std::optional<std::string>& registryVersion, bool testMode)
@@ -22,7 +18,7 @@ UpdateDecision DecideUpdate(const UpdateManifest& manifest, const std::string& i
     decision.newer = true;
 
     for (const ManifestPacket& packet : manifest.packets) {
-        if (Applies(packet, installedVersion)) {
+        if (PacketApplies(packet, installedVersion)) {
             decision.packet = &packet;
             decision.urls = packet.files;
             decision.pin = packet.pin;

@@ -16,6 +16,9 @@ struct UpdateDecision {
     bool offer() const { return !urls.empty(); }
 };
 
+// min <= installed < max.
+bool PacketApplies(const ManifestPacket& packet, const std::string& installed);
+
 // The version step compares the manifest's version with the registry version
 // (a package already fetched) or else the installed one; test mode always
 // passes it. A packet applies when min <= installed < max; the first one wins,

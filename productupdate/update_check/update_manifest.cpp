@@ -9,23 +9,6 @@
 
 namespace {
 
-// A double-zero-terminated list of the private-profile functions, read whole.
-template <typename Read>
-std::vector<std::string> ReadNameList(Read read)
-{
-    std::vector<char> buffer(4096);
-    for (;;) {
-        DWORD n = read(buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n + 2 < buffer.size() || buffer.size() >= (64u << 20)) {
-            std::vector<std::string> names;
-            for (const char* p = buffer.data(); p < buffer.data() + n && *p; p += strlen(p) + 1)
-                names.emplace_back(p);
-            return names;
-        }
-        buffer.resize(buffer.size() * 4);
-    }
-}
-
 // The index n of a name of the form prefix + "%d" (any case), below count.
 bool IndexOf(const std::string& name, const char* prefix, int count, int& index)
 {
@@ -68,17 +51,10 @@ public:
         }
         return indexes;
     }
-    std::vector<std::string> Sections() const
-    {
-        return ReadNameList([&](char* buffer, DWORD size) {
-            return GetPrivateProfileSectionNamesA(buffer, size, path_.c_str());
-        });
-    }
+    std::vector<std::string> Sections() const { return framework::ReadProfileSectionNames(path_); }
     std::vector<std::string> Keys(const std::string& section) const
     {
-        return ReadNameList([&](char* buffer, DWORD size) {
-            return GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer, size, path_.c_str());
-        });
+        return framework::ReadProfileKeyNames(section, path_);
     }
 
     // The non-empty File%d entries of a section below its FileCount.
@@ -114,6 +90,7 @@ UpdateManifest ReadUpdateManifest(const std::string& path)
         for (int index : file.Indexes(file.Sections(), "Packet", packetCount)) {
             std::string section = "Packet" + std::to_string(index);
             ManifestPacket packet;
+            packet.section = index;
             packet.min = file.Text(section.c_str(), "min", "0.0.0.0");
             packet.max = file.Text(section.c_str(), "max", "0.0.0.0");
             packet.force = file.Int(section.c_str(), "force", 0);

@@ -10,6 +10,7 @@
 #include "transfer/package_pin.h"
 
 struct ManifestPacket {
+    int section = 0;                  // n of its section name "Packet%d"
     std::string min = "0.0.0.0";  // lowest installed version it applies to
     std::string max = "0.0.0.0";  // the installed version must be lower
     int force = 0;

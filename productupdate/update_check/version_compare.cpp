@@ -44,19 +44,16 @@ void SkipSeparator(const char*& text)
 
 }  // namespace
 
-bool CompareVersions(const char* a, const char* b)
+VersionFields ReadVersion(const char* text)
 {
-    if (!a)
-        a = "";
-    if (!b)
-        b = "";
-    for (int field = 0; field < 4; ++field) {
-        std::uint32_t x = ReadField(a);
-        std::uint32_t y = ReadField(b);
-        if (x != y)
-            return x < y;
-        SkipSeparator(a);
-        SkipSeparator(b);
+    if (!text)
+        text = "";
+    VersionFields fields{};
+    for (std::uint32_t& field : fields) {
+        field = ReadField(text);
+        SkipSeparator(text);
     }
-    return false;
+    return fields;
 }
+
+bool CompareVersions(const char* a, const char* b) { return ReadVersion(a) < ReadVersion(b); }
