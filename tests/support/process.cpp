@@ -5,7 +5,7 @@
 
 namespace {
 
-// Standard error is read once the program has ended, so it must fit the pipe.
+// The outputs are read once the program has ended, so each must fit its pipe.
 const DWORD kPipeSize = 1 << 16;
 
 std::string ReadToEnd(HANDLE pipe)
@@ -18,21 +18,30 @@ std::string ReadToEnd(HANDLE pipe)
     return text;
 }
 
+// A pipe whose read end stays here and whose write end the child inherits.
+framework::Handle OutputPipe(framework::Handle& readEnd)
+{
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    framework::Handle writeEnd;
+    if (!CreatePipe(readEnd.put(), writeEnd.put(), &inheritable, kPipeSize) ||
+        !SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0))
+        throw std::runtime_error("cannot create a pipe");
+    return writeEnd;
+}
+
 }  // namespace
 
 ChildProcess::ChildProcess(const std::string& commandLine, const std::string& workingFolder)
     : commandLine_(commandLine)
 {
-    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-    framework::Handle writeEnd;
-    if (!CreatePipe(errorOutput_.put(), writeEnd.put(), &inheritable, kPipeSize) ||
-        !SetHandleInformation(errorOutput_.get(), HANDLE_FLAG_INHERIT, 0))
-        throw std::runtime_error("cannot create a pipe");
+    framework::Handle errorEnd = OutputPipe(errorOutput_);
+    framework::Handle outputEnd = OutputPipe(output_);
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdError = writeEnd.get();
+    startup.hStdError = errorEnd.get();
+    startup.hStdOutput = outputEnd.get();
     PROCESS_INFORMATION info = {};
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
@@ -42,7 +51,7 @@ ChildProcess::ChildProcess(const std::string& commandLine, const std::string& wo
     process_.reset(info.hProcess);
     CloseHandle(info.hThread);
     id_ = info.dwProcessId;
-    // writeEnd closes here: the pipe then ends with the child's copy.
+    // The write ends close here: each pipe then ends with the child's copy.
 }
 
 ChildProcess::~ChildProcess()
@@ -66,6 +75,7 @@ ProcessResult ChildProcess::Wait(DWORD timeoutMs)
     ProcessResult result;
     GetExitCodeProcess(process_.get(), &result.exitCode);
     result.errorOutput = ReadToEnd(errorOutput_.get());
+    result.output = ReadToEnd(output_.get());
     return result;
 }
 

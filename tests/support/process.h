@@ -8,9 +8,10 @@
 struct ProcessResult {
     DWORD exitCode = 0;
     std::string errorOutput;  // everything written to standard error
+    std::string output;       // and to standard output
 };
 
-// A program started in a working folder with standard error on a pipe.
+// A program started in a working folder with its outputs on pipes.
 // Throws when it cannot be started; ended hard if still running at destruction.
 class ChildProcess {
 public:
@@ -21,7 +22,7 @@ public:
 
     DWORD id() const { return id_; }
     HANDLE handle() const { return process_.get(); }
-    // Waits for the end and reads standard error (up to 64 KiB); throws when
+    // Waits for the end and reads the outputs (up to 64 KiB each); throws when
     // the program does not end in time.
     ProcessResult Wait(DWORD timeoutMs = 60000);
     // Ends the program at once, as a crash or a kill would.
@@ -31,6 +32,7 @@ private:
     std::string commandLine_;
     framework::Handle process_;
     framework::Handle errorOutput_;
+    framework::Handle output_;
     DWORD id_ = 0;
 };
 

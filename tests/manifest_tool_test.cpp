@@ -1,0 +1,482 @@
+// The publisher's manifest tool against the module itself: what it explains
+// must be what EvaluateManifest decides on the real registry, and every trap
+// must be reported in the section and key it is in.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "explain.h"
+#include "manifest_check.h"
+#include "manifest_input.h"
+#include "report.h"
+#include "signing/manifest_signature.h"
+#include "startup/module_state.h"
+#include "support/debug_capture.h"
+#include "support/process.h"
+#include "support/registry.h"
+#include "support/temp_folder.h"
+#include "tool_error.h"
+#include "update_check/evaluate_manifest.h"
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+
+namespace {
+
+const char kUpdateKey[] = "Software\\Velnor\\Update";
+
+std::string Fixture(const std::string& name) { return ProgramFolder() + "\\signing\\" + name; }
+
+std::string Hex(const std::optional<framework::Sha256Digest>& digest)
+{
+    std::string text;
+    if (digest)
+        for (unsigned char byte : *digest)
+            text += "0123456789abcdef"[byte >> 4], text += "0123456789abcdef"[byte & 15];
+    return text;
+}
+
+// Random manifests over a few versions, so that ranges meet, overlap and
+// leave gaps, with the defaults and odd texts the module must read alike.
+class ManifestMaker {
+public:
+    explicit ManifestMaker(unsigned seed) : random_(seed) {}
+
+    std::string Version()
+    {
+        static const char* versions[] = {"1.0.0.0", "1.5.0.0", "2.0.0.0", "2.0.0.1", "2.3.0.0",
+                                         "2.3.0.17", "2.4.0.3", "3.0.0.0", "2.3",  "0.9.0.0"};
+        return versions[Pick(10)];
+    }
+    std::string Manifest()
+    {
+        int packets = static_cast<int>(Pick(5));
+        std::string text = "[Full]\r\nInfo=Info " + std::to_string(Pick(100)) + "\r\n";
+        if (Pick(8))
+            text += "Ver=" + Version() + "\r\n";
+        text += "PacketCount=" + std::to_string(Pick(4) ? packets : packets + 1) + "\r\n" + Files("full");
+        for (int n = 0; n < packets; ++n) {
+            text += "[Packet" + std::to_string(n) + "]\r\nmin=" + Version() + "\r\n";
+            if (Pick(6))
+                text += "max=" + Version() + "\r\n";
+            text += "force=" + std::to_string(Pick(2)) + "\r\nsilent=" + std::to_string(Pick(2)) + "\r\n" +
+                    Files("p" + std::to_string(n));
+        }
+        return text;
+    }
+    unsigned Pick(unsigned n) { return std::uniform_int_distribution<unsigned>(0, n - 1)(random_); }
+
+private:
+    std::string Files(const std::string& name)
+    {
+        unsigned count = Pick(3);
+        std::string text = "FileCount=" + std::to_string(count) + "\r\n";
+        for (unsigned i = 0; i < count; ++i)
+            text += "File" + std::to_string(i) + "=" + (Pick(5) ? "http://h/" + name + "/" + std::to_string(i) : "") + "\r\n";
+        if (Pick(3) == 0)
+            text += "sha256=" + std::string(64, "0a"[Pick(2)]) + "\r\nsize=" + std::to_string(Pick(9) + 1) + "\r\n";
+        else if (Pick(8) == 0)
+            text += "sha256=not hex\r\n";
+        return text;
+    }
+    std::mt19937 random_;
+};
+
+class ManifestTool : public testing::Test {
+protected:
+    void SetUp() override { DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey); }
+    void TearDown() override
+    {
+        DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
+        Module().updateKeys.clear();
+    }
+
+    std::string Write(const std::string& text) { return folder.Write("m" + std::to_string(++count) + ".ini", text); }
+
+    // The module's own evaluation, on the real registry, as a run makes it.
+    struct Evaluation {
+        bool result;
+        int force;
+        std::vector<std::string> urls;
+        std::string info;
+        RunParameters run;
+        std::vector<std::string> trace;
+    };
+    Evaluation Evaluate(const std::string& manifest, const Installation& installation)
+    {
+        DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
+        if (installation.recorded) {
+            WriteRegDword(HKEY_CURRENT_USER, kUpdateKey, "HasUpdate", 1);
+            WriteRegString(HKEY_CURRENT_USER, kUpdateKey, "UpdateVersion", *installation.recorded);
+            WriteRegDword(HKEY_CURRENT_USER, kUpdateKey, "Silent", installation.recordedSilent);
+        }
+        Evaluation e{};
+        e.run.installedVersion = installation.installed;
+        e.run.testMode = installation.testMode;
+        if (capture)
+            capture->Clear();
+        e.result = EvaluateManifest(Write(manifest), e.run, e.force, e.urls, e.info);
+        if (capture)
+            e.trace = capture->Texts();
+        return e;
+    }
+
+    void ExpectAgreement(const std::string& manifest, const Installation& installation)
+    {
+        if (!capture)
+            capture.emplace();  // only where the trace lines are compared: it slows every line
+        Explanation told = Explain(LoadManifest(Write(manifest)), installation);
+        Evaluation made = Evaluate(manifest, installation);
+        EXPECT_EQ(told.result, made.result);
+        EXPECT_EQ(told.force, made.force);
+        EXPECT_EQ(told.urls, made.urls);
+        EXPECT_EQ(told.info, made.info);
+        EXPECT_EQ(told.offeredVersion, made.run.offeredVersion);
+        EXPECT_EQ(told.silent, made.run.silentUpdate);
+        EXPECT_EQ(Hex(told.pin.digest), Hex(made.run.packagePin.digest));
+        EXPECT_EQ(told.pin.size, made.run.packagePin.size);
+        EXPECT_EQ(told.trace, made.trace);
+        // The offer before the repeat check is what the module fetches, unless it is pending.
+        if (!told.alreadyPending) {
+            EXPECT_EQ(told.offer.offered, made.result);
+            EXPECT_EQ(told.offer.urls, made.urls);
+        }
+        EXPECT_EQ(told.alreadyPending, installation.recorded && told.offer.offered && !made.result);
+    }
+
+    TempFolder folder;
+    std::optional<DebugCapture> capture;
+    int count = 0;
+};
+
+TEST_F(ManifestTool, ExplainsWhatTheModuleDecidesOnEveryGeneratedManifest)
+{
+    ManifestMaker maker(20261208);
+    for (int i = 0; i < 200; ++i) {
+        std::string manifest = maker.Manifest();
+        Installation installation;
+        installation.installed = maker.Version();
+        if (maker.Pick(3) == 0) {
+            installation.recorded = maker.Version();
+            installation.recordedSilent = static_cast<int>(maker.Pick(2));
+        }
+        installation.testMode = maker.Pick(4) == 0;
+        SCOPED_TRACE(manifest + "installed " + installation.installed + " recorded " +
+                     installation.recorded.value_or("none") + (installation.testMode ? " test" : ""));
+        ExpectAgreement(manifest, installation);
+        if (HasFailure())
+            return;
+    }
+}
+
+// Every range of the coverage table gets, at any version in it, what the
+// module decides for that version.
+TEST_F(ManifestTool, CoverageRowsHoldForEveryVersionInTheirRange)
+{
+    ManifestMaker maker(7);
+    for (int i = 0; i < 60; ++i) {
+        std::string manifest = maker.Manifest();
+        std::string path = Write(manifest);
+        UpdateManifest read = ReadUpdateManifest(path);
+        bool test = maker.Pick(4) == 0;
+        std::vector<CoverageRow> rows = Coverage(Boundaries(read), read, test, false);
+        for (const CoverageRow& row : rows) {
+            // Its first, its last and the tried version lie in the range.
+            std::vector<std::string> inside{row.tried, VersionText(row.from)};
+            if (row.to) {
+                VersionFields last = *row.to;
+                for (int f = 3; f >= 0 && last[f]-- == 0; --f) {
+                }
+                inside.push_back(VersionText(last));
+            }
+            for (const std::string& version : inside) {
+                SCOPED_TRACE(manifest + "installed " + version);
+                Installation installation{version, std::nullopt, 0, test, {}, std::nullopt};
+                Evaluation made = Evaluate(manifest, installation);
+                EXPECT_EQ(row.offer.offered, made.result);
+                EXPECT_EQ(row.offer.urls, made.urls);
+                if (made.result) {
+                    EXPECT_EQ(row.offer.force, made.force);
+                    EXPECT_EQ(row.offer.silent, made.run.silentUpdate);
+                }
+            }
+        }
+        if (HasFailure())
+            return;
+    }
+}
+
+TEST_F(ManifestTool, CoverageOfTheGuidesExampleNamesEachRangesPacket)
+{
+    std::string path = ProgramFolder() + "\\demo_all.ini";
+    UpdateManifest read = ReadUpdateManifest(path);
+    std::vector<CoverageRow> rows = Coverage(Boundaries(read), read, false, false);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].tried, "1.4294967295.4294967295.4294967295");
+    EXPECT_EQ(DescribeOffer(rows[0].offer, false), "[Full] list, 1 URL, force 0, silent 1");
+    EXPECT_EQ(DescribeOffer(rows[1].offer, false), "[Packet1], 1 URL, force 1, silent 0");
+    EXPECT_EQ(DescribeOffer(rows[2].offer, false), "[Packet0], 2 URLs, force 0, silent 1");
+    EXPECT_EQ(VersionText(rows[3].from), "2.4.0.3");
+    EXPECT_EQ(DescribeOffer(rows[3].offer, false), "nothing: up to date");
+    EXPECT_FALSE(rows[3].to);
+}
+
+std::string Describe(const std::vector<Finding>& findings)
+{
+    return CheckText("manifest", findings);
+}
+
+bool Reports(const std::vector<Finding>& findings, Severity severity, const std::string& section,
+             const std::string& key)
+{
+    for (const Finding& f : findings)
+        if (f.severity == severity && f.section == section && f.key == key)
+            return true;
+    return false;
+}
+
+struct Trap {
+    const char* name;
+    std::string manifest;
+    Severity severity;
+    const char* section;
+    const char* key;
+};
+
+std::string Full(int packets)
+{
+    return "[Full]\r\nVer=2.4.0.3\r\nPacketCount=" + std::to_string(packets) +
+           "\r\nFileCount=1\r\nFile0=http://h/full\r\n";
+}
+const std::string kFull = Full(2);
+std::string Packet(int n, const std::string& body) { return "[Packet" + std::to_string(n) + "]\r\n" + body; }
+const std::string kOneFile = "FileCount=1\r\nFile0=http://h/p\r\n";
+
+TEST_F(ManifestTool, CheckReportsEachTrapInItsSectionAndKey)
+{
+    const Trap traps[] = {
+        {"no max", kFull + Packet(0, "min=2.0.0.0\r\n" + kOneFile), Severity::Error, "Packet0", "max"},
+        {"min not below max", kFull + Packet(0, "min=2.3.0.0\r\nmax=2.3.0.0\r\n" + kOneFile), Severity::Error, "Packet0", "min"},
+        {"hidden by earlier", kFull + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\n" + kOneFile) + Packet(1, "min=2.1.0.0\r\nmax=2.2.0.0\r\n" + kOneFile), Severity::Error, "Packet1", ""},
+        {"hidden by two", Full(3) + Packet(0, "min=2.0.0.0\r\nmax=2.2.0.0\r\n" + kOneFile) + Packet(1, "min=2.2.0.0\r\nmax=2.4.0.3\r\n" + kOneFile) + Packet(2, "min=2.1.0.0\r\nmax=2.3.0.0\r\n" + kOneFile), Severity::Error, "Packet2", ""},
+        {"partly hidden", kFull + Packet(0, "min=2.0.0.0\r\nmax=2.2.0.0\r\n" + kOneFile) + Packet(1, "min=2.1.0.0\r\nmax=2.4.0.3\r\n" + kOneFile), Severity::Warning, "Packet1", "min"},
+        {"applies without files", kFull + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\nFileCount=0\r\n"), Severity::Warning, "Packet0", "FileCount"},
+        {"never newer", kFull + Packet(0, "min=2.4.0.3\r\nmax=2.5.0.0\r\n" + kOneFile), Severity::Error, "Packet0", "min"},
+        {"max above Ver", kFull + Packet(0, "min=2.0.0.0\r\nmax=2.5.0.0\r\n" + kOneFile), Severity::Warning, "Packet0", "max"},
+        {"max is exclusive", kFull + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.2\r\n" + kOneFile), Severity::Warning, "Packet0", "max"},
+        {"File beyond FileCount", "[Full]\r\nVer=2.4.0.3\r\nFileCount=1\r\nFile0=http://h/a\r\nFile1=http://h/b\r\n", Severity::Error, "Full", "File1"},
+        {"File name not read", "[Full]\r\nVer=2.4.0.3\r\nFileCount=2\r\nFile0=http://h/a\r\nFile01=http://h/b\r\n", Severity::Error, "Full", "File01"},
+        {"FileCount above the Files", "[Full]\r\nVer=2.4.0.3\r\nFileCount=3\r\nFile0=http://h/a\r\n", Severity::Warning, "Full", "FileCount"},
+        {"no Ver", "[Full]\r\nFileCount=1\r\nFile0=http://h/a\r\n", Severity::Error, "Full", "Ver"},
+        {"Ver not four numbers", "[Full]\r\nVer=2.4\r\nFileCount=1\r\nFile0=http://h/a\r\n", Severity::Error, "Full", "Ver"},
+        {"min not four numbers", kFull + Packet(0, "min=2.x\r\nmax=2.4.0.3\r\n" + kOneFile), Severity::Error, "Packet0", "min"},
+        {"not http", kFull + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\nFileCount=1\r\nFile0=https://h/p\r\n"), Severity::Error, "Packet0", "File0"},
+        {"packet beyond PacketCount", kFull + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\n" + kOneFile) + Packet(2, "min=1.0.0.0\r\nmax=2.0.0.0\r\n" + kOneFile), Severity::Error, "Packet2", ""},
+        {"packets missing", kFull + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\n" + kOneFile), Severity::Warning, "Full", "PacketCount"},
+        {"no [Full]", Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\n" + kOneFile), Severity::Error, "Full", ""},
+        {"bad sha256", kFull + "sha256=abc\r\nsize=10\r\n", Severity::Error, "Full", "sha256"},
+        {"bad size", kFull + "sha256=" + std::string(64, 'a') + "\r\nsize=ten\r\n", Severity::Error, "Full", "size"},
+        {"one URL pinned two ways", "[Full]\r\nVer=2.4.0.3\r\nPacketCount=1\r\nFileCount=1\r\nFile0=http://h/p\r\nsha256=" + std::string(64, 'a') + "\r\nsize=10\r\n" + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\nFileCount=1\r\nFile0=http://h/p\r\nsha256=" + std::string(64, 'b') + "\r\nsize=10\r\n"), Severity::Error, "Full", "sha256"},
+        {"expired", kFull + "Expires=2020-01-01T00:00:00Z\r\n", Severity::Error, "Full", "Expires"},
+        {"unreadable Expires", kFull + "Expires=next week\r\n", Severity::Error, "Full", "Expires"},
+        {"unreadable Serial", kFull + "Serial=7a\r\n", Severity::Error, "Full", "Serial"},
+    };
+    CheckOptions options;
+    options.now = 1800000000;  // 2027-01-15
+    for (const Trap& trap : traps) {
+        std::vector<Finding> findings = CheckManifest(LoadManifest(Write(trap.manifest)), options);
+        EXPECT_TRUE(Reports(findings, trap.severity, trap.section, trap.key))
+            << trap.name << ": expected " << SeverityName(trap.severity) << " in [" << trap.section << "] "
+            << trap.key << "\n" << Describe(findings);
+    }
+}
+
+TEST_F(ManifestTool, CheckHoldsAManifestToTheOnePublishedBefore)
+{
+    CheckOptions options;
+    options.now = 1800000000;
+    std::string previous = kFull + "Serial=8\r\n" + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\n" + kOneFile);
+    options.previous = ReadUpdateManifest(Write(previous));
+    options.previousSerial = 8;
+    auto check = [&](const std::string& manifest) { return CheckManifest(LoadManifest(Write(manifest)), options); };
+
+    auto same = check(previous);
+    EXPECT_TRUE(Reports(same, Severity::Error, "Full", "Serial")) << "a Serial must go up\n" << Describe(same);
+    EXPECT_FALSE(Reports(same, Severity::Error, "Full", "Ver")) << "the same offers under the same Ver";
+
+    auto newPackage = check(kFull + "Serial=9\r\n" + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\nFileCount=1\r\nFile0=http://h/new\r\n"));
+    EXPECT_TRUE(Reports(newPackage, Severity::Error, "Full", "Ver")) << Describe(newPackage);
+    EXPECT_FALSE(Reports(newPackage, Severity::Error, "Full", "Serial"));
+
+    auto lower = check("[Full]\r\nVer=2.4.0.2\r\nSerial=9\r\nFileCount=1\r\nFile0=http://h/full\r\n");
+    EXPECT_TRUE(Reports(lower, Severity::Error, "Full", "Ver")) << Describe(lower);
+
+    auto raised = check("[Full]\r\nVer=2.4.0.4\r\nSerial=9\r\nFileCount=1\r\nFile0=http://h/full\r\n");
+    EXPECT_FALSE(Reports(raised, Severity::Error, "Full", "Ver")) << Describe(raised);
+}
+
+TEST_F(ManifestTool, CheckWithTheKeyVerifiesSignatureAndPins)
+{
+    CheckOptions options;
+    options.now = 1800000000;
+    options.keys = {*PublicKeyFromPem(ReadFileBytes(Fixture("key-public.pem")))};
+    auto findings = [&](const std::string& name) { return CheckManifest(LoadManifest(Fixture(name)), options); };
+
+    for (const Finding& f : findings("run-signed.ini"))
+        EXPECT_NE(f.severity, Severity::Error) << Describe(findings("run-signed.ini"));
+    EXPECT_TRUE(Reports(findings("run.ini"), Severity::Error, "", "signature"));
+    EXPECT_TRUE(Reports(findings("run-other-key.ini"), Severity::Error, "", "signature"));
+    EXPECT_TRUE(Reports(findings("run-unpinned-signed.ini"), Severity::Error, "Packet0", "sha256"));
+    EXPECT_TRUE(Reports(findings("run-expired-signed.ini"), Severity::Error, "Full", "Expires"));
+    options.previousSerial = 6;
+    EXPECT_TRUE(Reports(findings("run-signed.ini"), Severity::Error, "Full", "Serial"));
+
+    options.keys.clear();
+    options.previousSerial.reset();
+    auto unkeyed = findings("run-unpinned.ini");
+    EXPECT_TRUE(Reports(unkeyed, Severity::Note, "Packet0", "sha256")) << Describe(unkeyed);
+    EXPECT_FALSE(Reports(unkeyed, Severity::Error, "", "signature"));
+}
+
+TEST_F(ManifestTool, TheDemoManifestIsClean)
+{
+    for (const Finding& f : CheckManifest(LoadManifest(ProgramFolder() + "\\demo_all.ini"), {}))
+        EXPECT_EQ(f.severity, Severity::Note) << f.section << " " << f.key << ": " << f.message;
+}
+
+TEST_F(ManifestTool, ExplainsAKeyedModuleRefusingOrTakingASignedManifest)
+{
+    Installation installation{"1.0.0.5", std::nullopt, 0, false, {}, std::nullopt};
+    installation.keys = {*PublicKeyFromPem(ReadFileBytes(Fixture("key-public.pem")))};
+    Explanation signedOne = Explain(LoadManifest(Fixture("run-signed.ini")), installation);
+    EXPECT_TRUE(signedOne.trusted);
+    EXPECT_EQ(signedOne.trace.front(), "Manifest signature verified");
+
+    Explanation other = Explain(LoadManifest(Fixture("run-other-key.ini")), installation);
+    EXPECT_FALSE(other.trusted);
+    EXPECT_FALSE(other.result);
+    EXPECT_THAT(other.trace, ElementsAre("Manifest signature invalid"));
+
+    installation.acceptedSerial = 6;
+    Explanation rolledBack = Explain(LoadManifest(Fixture("run-signed.ini")), installation);
+    EXPECT_THAT(rolledBack.trace, ElementsAre("Manifest serial rolled back"));
+    EXPECT_THAT(Verdict(rolledBack, installation), HasSubstr("refused"));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUpdateKey)) << "the user's own registry is untouched";
+}
+
+TEST_F(ManifestTool, BadInputIsRefusedClearlyOrAnsweredRight)
+{
+    auto refusal = [&](const std::string& path) {
+        try {
+            LoadManifest(path);
+        } catch (const ToolError& error) {
+            return std::string(error.what());
+        }
+        return std::string("accepted");
+    };
+    EXPECT_THAT(refusal(folder / "missing.ini"), HasSubstr("cannot be read"));
+    EXPECT_THAT(refusal(folder.path()), HasSubstr("cannot be read"));
+    EXPECT_THAT(refusal(Write(std::string("[Full]\r\nVer=2\0\x01\x02", 14))), HasSubstr("binary"));
+    EXPECT_THAT(refusal(Write("[Full]\r\nVer=2.0.0.0\r\n" + std::string(8 << 20, ';'))), HasSubstr("1 MiB"));
+    std::string many = "[Full]\r\nVer=2.0.0.0\r\nPacketCount=5000\r\n";
+    for (int n = 0; n < 5000; ++n)
+        many += "[Packet" + std::to_string(n) + "]\r\nmax=2.0.0.0\r\n";
+    EXPECT_THAT(refusal(Write(many)), HasSubstr("sections"));
+
+    // A UTF-16 manifest is read by the module as Windows reads it: so by the tool.
+    std::string text = kFull + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\n" + kOneFile);
+    std::string utf16 = "\xff\xfe";
+    for (char c : text)
+        utf16 += c, utf16 += '\0';
+    Installation installation{"2.3.0.17", std::nullopt, 0, false, {}, std::nullopt};
+    ExpectAgreement(utf16, installation);
+    EXPECT_TRUE(Explain(LoadManifest(Write(utf16)), installation).result);
+
+    // Counts beyond what exists cost only what is present; 2^31 reads as a
+    // negative count, which reads no packet at all.
+    std::string declared = "[Full]\r\nVer=2.4.0.3\r\nPacketCount=2147483647\r\nFileCount=0\r\n" +
+                           Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\nFileCount=2147483647\r\nFile0=http://h/p\r\n");
+    ExpectAgreement(declared, installation);
+    auto findings = CheckManifest(LoadManifest(Write(declared)), {});
+    EXPECT_TRUE(Reports(findings, Severity::Warning, "Full", "PacketCount")) << Describe(findings);
+    EXPECT_TRUE(Reports(findings, Severity::Warning, "Packet0", "FileCount")) << Describe(findings);
+    std::string wrapped = "[Full]\r\nVer=2.4.0.3\r\nPacketCount=2147483648\r\nFileCount=0\r\n" +
+                          Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\n" + kOneFile);
+    ExpectAgreement(wrapped, installation);
+    findings = CheckManifest(LoadManifest(Write(wrapped)), {});
+    EXPECT_TRUE(Reports(findings, Severity::Error, "Packet0", "")) << Describe(findings);
+}
+
+// The program itself: its verbs, exit codes and JSON, against the same
+// functions called here.
+class ManifestToolProgram : public ManifestTool {
+protected:
+    ProcessResult Run(const std::string& arguments)
+    {
+        return RunProcess("\"" + ProgramFolder() + "\\manifest-tool.exe\" " + arguments, folder.path());
+    }
+    static std::string Quote(const std::string& path) { return "\"" + path + "\""; }
+};
+
+TEST_F(ManifestToolProgram, ExplainJsonIsTheExplanation)
+{
+    ManifestMaker maker(99);
+    for (int i = 0; i < 12; ++i) {
+        std::string path = Write(maker.Manifest());
+        Installation installation{maker.Version(), std::nullopt, 0, i % 3 == 0, {}, std::nullopt};
+        std::string arguments = "explain " + Quote(path) + " --installed " + installation.installed + " --json";
+        if (i % 2) {
+            installation.recorded = maker.Version();
+            installation.recordedSilent = i % 4 == 1;
+            arguments += " --recorded " + *installation.recorded + " --recorded-silent " +
+                         std::to_string(installation.recordedSilent);
+        }
+        if (installation.testMode)
+            arguments += " --test";
+        ProcessResult result = Run(arguments);
+        EXPECT_EQ(result.exitCode, 0u) << result.errorOutput;
+        EXPECT_EQ(result.output, ExplainJson(Explain(LoadManifest(path), installation), installation));
+    }
+}
+
+TEST_F(ManifestToolProgram, CheckExitsOnErrorsAndWithStrictOnWarnings)
+{
+    std::string clean = Write(Full(1) + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\n" + kOneFile));
+    std::string warned = Write(kFull + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\n" + kOneFile));
+    std::string wrong = Write(kFull + Packet(0, "min=2.0.0.0\r\n" + kOneFile));
+    EXPECT_EQ(Run("check " + Quote(clean) + " --strict").exitCode, 0u);
+    EXPECT_EQ(Run("check " + Quote(warned)).exitCode, 0u);
+    EXPECT_EQ(Run("check " + Quote(warned) + " --strict").exitCode, 1u);
+    ProcessResult result = Run("check " + Quote(wrong));
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_THAT(result.output, HasSubstr("error: [Packet0] max: is missing"));
+    EXPECT_THAT(Run("check " + Quote(wrong) + " --json").output,
+                HasSubstr(R"({"severity":"error","section":"Packet0","key":"max",)"));
+
+    ProcessResult missing = Run("check " + Quote(folder / "none.ini"));
+    EXPECT_EQ(missing.exitCode, 2u);
+    EXPECT_THAT(missing.errorOutput, HasSubstr("cannot be read"));
+    EXPECT_EQ(Run("explain " + Quote(clean)).exitCode, 2u) << "explain needs --installed";
+    EXPECT_EQ(Run("frobnicate").exitCode, 2u);
+}
+
+TEST_F(ManifestToolProgram, DiffNamesOnlyTheRangesWhoseOfferChanged)
+{
+    std::string old = Write(kFull + Packet(0, "min=2.3.0.0\r\nmax=2.4.0.3\r\n" + kOneFile) +
+                            Packet(1, "min=2.0.0.0\r\nmax=2.3.0.0\r\nforce=1\r\n" + kOneFile));
+    std::string fresh = Write(kFull + Packet(0, "min=2.3.0.0\r\nmax=2.4.0.3\r\n" + kOneFile) +
+                              Packet(1, "min=2.0.0.0\r\nmax=2.3.0.0\r\nforce=0\r\n" + kOneFile));
+    ProcessResult result = Run("diff " + Quote(old) + " " + Quote(fresh));
+    EXPECT_EQ(result.exitCode, 0u) << result.errorOutput;
+    EXPECT_EQ(result.output,
+              "2.0.0.0 up to 2.3.0.0:\n"
+              "  old: [Packet1], 1 URL, force 1, silent 0\n"
+              "       http://h/p\n"
+              "  new: [Packet1], 1 URL, force 0, silent 0\n"
+              "       http://h/p\n");
+    EXPECT_EQ(Run("diff " + Quote(old) + " " + Quote(old)).output,
+              "every installed version gets the same offer\n");
+}
+
+}  // namespace

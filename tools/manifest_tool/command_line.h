@@ -1,0 +1,24 @@
+// The tool's command line: a verb, its files and its options.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct CommandLine {
+    std::string verb;                // check, explain, coverage or diff
+    std::vector<std::string> files;  // the manifests
+    bool json = false;
+    bool strict = false;
+    bool testMode = false;
+    std::optional<std::string> installed;
+    std::optional<std::string> recorded;
+    int recordedSilent = 0;
+    std::vector<std::string> keyFiles;
+    std::optional<std::string> previous;  // a Serial, or the manifest published before
+};
+
+// Throws ToolError, with the usage, for a command line that makes no sense.
+CommandLine ParseCommandLine(int argc, char** argv);
+
+extern const char kUsage[];

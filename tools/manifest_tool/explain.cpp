@@ -1,0 +1,92 @@
+#include "explain.h"
+
+#include <fstream>
+
+#include "framework/debug_output.h"
+#include "framework/path.h"
+#include "package/update_record.h"
+#include "registry_sandbox.h"
+#include "signing/manifest_trust.h"
+#include "startup/module_state.h"
+#include "tool_error.h"
+#include "update_check/evaluate_manifest.h"
+
+namespace {
+
+void RecordState(const Installation& installation)
+{
+    if (installation.recorded) {
+        SettingsKeyStore store;
+        store.SetRegistryName("Velnor");
+        WriteUpdateRecord(store, {*installation.recorded, "", 0, installation.recordedSilent});
+    }
+    if (installation.acceptedSerial)
+        StoreHighestSerial(*installation.acceptedSerial);
+}
+
+// The evaluation deletes the manifest it reads: it gets a copy.
+std::string CopyOf(const ManifestInput& manifest)
+{
+    char path[MAX_PATH];
+    std::string folder = framework::TempFolder();
+    if (folder.empty() || !GetTempFileNameA(folder.c_str(), "vmt", 0, path))
+        throw ToolError("cannot make a temporary file");
+    std::ofstream(path, std::ios::binary).write(manifest.bytes.data(),
+                                                static_cast<std::streamsize>(manifest.bytes.size()));
+    return path;
+}
+
+void Evaluate(const ManifestInput& manifest, const Installation& installation, Explanation& out)
+{
+    std::string copy = CopyOf(manifest);
+    Module().updateKeys = installation.keys;
+    out.trusted = AcceptManifest(copy, installation.keys);
+    if (!out.trusted) {
+        DeleteFileA(copy.c_str());
+        return;
+    }
+    RunParameters run;
+    run.installedVersion = installation.installed;
+    run.testMode = installation.testMode ? 1 : 0;
+    out.result = EvaluateManifest(copy, run, out.force, out.urls, out.info);
+    out.silent = run.silentUpdate;
+    out.offeredVersion = run.offeredVersion;
+    out.pin = run.packagePin;
+}
+
+}  // namespace
+
+Explanation Explain(const ManifestInput& manifest, const Installation& installation)
+{
+    Explanation out;
+    {
+        RegistrySandbox sandbox;
+        RecordState(installation);
+        framework::TraceCollector trace;
+        Evaluate(manifest, installation, out);
+        out.trace = trace.lines();
+    }
+    out.baseIsRecorded = installation.recorded.has_value();
+    out.base = installation.recorded.value_or(installation.installed);
+    UpdateManifest read = ReadUpdateManifest(manifest.path);
+    out.ver = read.version;
+    out.offer = OfferFor(read, installation.installed, installation.testMode,
+                         !installation.keys.empty(), installation.recorded);
+    out.alreadyPending = out.trusted && out.offer.offered && !out.result;
+    return out;
+}
+
+std::string Verdict(const Explanation& explanation, const Installation& installation)
+{
+    if (!explanation.trusted)
+        return "nothing: the manifest is refused (" +
+               (explanation.trace.empty() ? std::string("untrusted") : explanation.trace.back()) + ")";
+    const Offer& offer = explanation.offer;
+    if (!offer.newer)
+        return "nothing: Ver " + explanation.ver + " is not above the base version " + explanation.base +
+               (explanation.baseIsRecorded ? " (the recorded UpdateVersion)" : " (the installed one)");
+    if (explanation.alreadyPending)
+        return "nothing: the same offer is already pending (HasUpdate 1, UpdateVersion " +
+               *installation.recorded + ", Silent " + std::to_string(installation.recordedSilent) + ")";
+    return DescribeOffer(offer, installation.testMode);
+}

@@ -1,0 +1,45 @@
+// The module's decision for one installation, made by the module's own code
+// on a copy of the manifest, with the installation's registry state in a
+// sandbox, and the reasons behind it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "framework/crypto.h"
+#include "manifest_input.h"
+#include "offers.h"
+
+struct Installation {
+    std::string installed;                // the installed version
+    std::optional<std::string> recorded;  // UpdateVersion of a pending update record
+    int recordedSilent = 0;               // its Silent
+    bool testMode = false;
+    std::vector<framework::EcPoint> keys;         // the module is built with them
+    std::optional<std::uint64_t> acceptedSerial;  // the highest Serial it accepted before
+};
+
+struct Explanation {
+    bool trusted = true;  // the manifest passed the keyed module's checks
+    std::string ver;      // the manifest's Ver
+    std::string base;     // the version Ver is compared with
+    bool baseIsRecorded = false;
+    Offer offer;  // the decision before the repeat check, with its reasons
+    // What the module's evaluation gave:
+    bool result = false;
+    bool alreadyPending = false;  // the offer is the one recorded as pending
+    int force = 0;
+    int silent = 1;
+    std::vector<std::string> urls;
+    std::string offeredVersion;
+    std::string info;
+    PackagePin pin;
+    std::vector<std::string> trace;  // the trace lines, in order
+};
+
+Explanation Explain(const ManifestInput& manifest, const Installation& installation);
+
+// Why nothing is offered, or what is: one sentence.
+std::string Verdict(const Explanation& explanation, const Installation& installation);

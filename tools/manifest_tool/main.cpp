@@ -1,0 +1,133 @@
+// manifest-tool: what every installation gets from an update manifest,
+// before it is published, decided by the module's own code.
+#include <fcntl.h>
+#include <io.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "command_line.h"
+#include "explain.h"
+#include "manifest_check.h"
+#include "manifest_input.h"
+#include "report.h"
+#include "signing/manifest_signature.h"
+#include "signing/manifest_trust.h"
+#include "transfer/package_pin.h"
+#include "tool_error.h"
+
+namespace {
+
+std::vector<framework::EcPoint> LoadKeys(const std::vector<std::string>& files)
+{
+    std::vector<framework::EcPoint> keys;
+    for (const std::string& file : files) {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        std::optional<framework::EcPoint> key = in ? PublicKeyFromPem(text.str()) : std::nullopt;
+        if (!key)
+            throw ToolError(file + ": not a P-256 public key in PEM form (openssl ec -pubout)");
+        keys.push_back(*key);
+    }
+    return keys;
+}
+
+int Check(const CommandLine& line, const std::vector<framework::EcPoint>& keys, std::string& out)
+{
+    ManifestInput input = LoadManifest(line.files[0]);
+    CheckOptions options;
+    options.keys = keys;
+    options.now = NowSeconds();
+    if (line.previous) {
+        if (std::optional<std::uint64_t> serial = ParseDecimal(*line.previous)) {
+            options.previousSerial = serial;
+        } else {
+            ManifestInput old = LoadManifest(*line.previous);
+            options.previous = ReadUpdateManifest(old.path);
+            options.previousSerial =
+                options.previous->serial.empty() ? 0 : ParseDecimal(options.previous->serial).value_or(0);
+        }
+    }
+    std::vector<Finding> findings = CheckManifest(input, options);
+    out = line.json ? CheckJson(line.files[0], findings) : CheckText(line.files[0], findings);
+    for (const Finding& finding : findings) {
+        if (finding.severity == Severity::Error || (line.strict && finding.severity == Severity::Warning))
+            return 1;
+    }
+    return 0;
+}
+
+int ExplainVerb(const CommandLine& line, const std::vector<framework::EcPoint>& keys, std::string& out)
+{
+    Installation installation;
+    installation.installed = *line.installed;
+    installation.recorded = line.recorded;
+    installation.recordedSilent = line.recordedSilent;
+    installation.testMode = line.testMode;
+    installation.keys = keys;
+    if (line.previous) {
+        installation.acceptedSerial = ParseDecimal(*line.previous);
+        if (!installation.acceptedSerial)
+            throw ToolError("explain takes --previous SERIAL, the highest Serial the installation accepted");
+    }
+    Explanation explanation = Explain(LoadManifest(line.files[0]), installation);
+    out = line.json ? ExplainJson(explanation, installation) : ExplainText(explanation, installation);
+    return 0;
+}
+
+int CoverageVerb(const CommandLine& line, bool keyed, std::string& out)
+{
+    UpdateManifest manifest = ReadUpdateManifest(LoadManifest(line.files[0]).path);
+    std::vector<CoverageRow> rows = Coverage(Boundaries(manifest), manifest, line.testMode, keyed);
+    out = line.json ? CoverageJson(rows, line.testMode) : CoverageText(rows, line.testMode);
+    return 0;
+}
+
+int DiffVerb(const CommandLine& line, bool keyed, std::string& out)
+{
+    UpdateManifest old = ReadUpdateManifest(LoadManifest(line.files[0]).path);
+    UpdateManifest fresh = ReadUpdateManifest(LoadManifest(line.files[1]).path);
+    std::vector<VersionFields> bounds = Boundaries(old);
+    for (const VersionFields& bound : Boundaries(fresh))
+        bounds.push_back(bound);
+    std::sort(bounds.begin(), bounds.end());
+    bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
+    std::vector<CoverageRow> before = Coverage(bounds, old, line.testMode, keyed);
+    std::vector<CoverageRow> after = Coverage(bounds, fresh, line.testMode, keyed);
+    out = line.json ? DiffJson(before, after, line.testMode) : DiffText(before, after, line.testMode);
+    return 0;
+}
+
+int Run(int argc, char** argv, std::string& out)
+{
+    CommandLine line = ParseCommandLine(argc, argv);
+    std::vector<framework::EcPoint> keys = LoadKeys(line.keyFiles);
+    if (line.verb == "check")
+        return Check(line, keys, out);
+    if (line.verb == "explain")
+        return ExplainVerb(line, keys, out);
+    if (line.verb == "coverage")
+        return CoverageVerb(line, !keys.empty(), out);
+    return DiffVerb(line, !keys.empty(), out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Plain line ends, also when Wine hands the output to a Linux pipe.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    try {
+        std::string out;
+        int code = Run(argc, argv, out);
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        return code;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "manifest-tool: %s\n", error.what());
+        return 2;
+    }
+}

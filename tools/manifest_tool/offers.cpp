@@ -1,0 +1,145 @@
+#include "offers.h"
+
+#include <algorithm>
+
+#include "framework/debug_output.h"
+#include "update_check/evaluate_manifest.h"
+#include "update_check/update_decision.h"
+
+namespace {
+
+std::vector<int> LaterApplying(const UpdateManifest& manifest, const ManifestPacket* first,
+                               const std::string& installed)
+{
+    std::vector<int> sections;
+    if (!first)
+        return sections;
+    for (const ManifestPacket& packet : manifest.packets) {
+        if (packet.section > first->section && PacketApplies(packet, installed))
+            sections.push_back(packet.section);
+    }
+    return sections;
+}
+
+std::optional<VersionFields> Predecessor(VersionFields fields)
+{
+    for (int i = 3; i >= 0; --i) {
+        if (fields[i] > 0) {
+            --fields[i];
+            for (int j = i + 1; j < 4; ++j)
+                fields[j] = UINT32_MAX;
+            return fields;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string Plural(size_t n, const char* one) { return std::to_string(n) + " " + one + (n == 1 ? "" : "s"); }
+
+}  // namespace
+
+Offer OfferFor(const UpdateManifest& manifest, const std::string& installed, bool testMode, bool keyed,
+               const std::optional<std::string>& recorded)
+{
+    framework::TraceCollector quiet;  // the traces belong to explain, not to a table
+    UpdateDecision decision = DecideUpdate(manifest, installed, recorded, testMode);
+    RunParameters run;
+    run.installedVersion = installed;
+    run.testMode = testMode ? 1 : 0;
+    Offer offer;
+    offer.offered = TakeDecision(decision, manifest, keyed, run, offer.force, offer.urls);
+    offer.newer = decision.newer;
+    offer.packet = decision.packet ? decision.packet->section : -1;
+    offer.alsoApplies = LaterApplying(manifest, decision.packet, installed);
+    offer.fallback = decision.offer() && (!decision.packet || decision.packet->files.empty());
+    offer.pinRefused = decision.offer() && !offer.offered;
+    offer.silent = run.silentUpdate;
+    offer.pin = run.packagePin;
+    offer.version = run.offeredVersion;
+    return offer;
+}
+
+bool SameOffer(const Offer& a, const Offer& b)
+{
+    if (a.offered != b.offered)
+        return false;
+    return !a.offered || (a.urls == b.urls && a.force == b.force && a.silent == b.silent &&
+                          a.version == b.version && a.pin.digest == b.pin.digest &&
+                          a.pin.size == b.pin.size);
+}
+
+std::string DescribeOffer(const Offer& offer, bool testMode)
+{
+    std::string source = offer.fallback ? "[Full] list" : "[Packet" + std::to_string(offer.packet) + "]";
+    if (offer.offered) {
+        std::string text = source + ", " + Plural(offer.urls.size(), "URL") +
+                           ", force " + std::to_string(offer.force) +
+                           ", silent " + std::to_string(offer.silent);
+        if (offer.fallback && offer.packet >= 0)
+            text += " ([Packet" + std::to_string(offer.packet) + "] applies but lists no file)";
+        return text;
+    }
+    if (!offer.newer)
+        return "nothing: up to date";
+    if (offer.pinRefused)
+        return "nothing: " + source + " is not pinned, which a keyed module refuses";
+    if (offer.packet >= 0)
+        return "nothing: [Packet" + std::to_string(offer.packet) + "] applies but lists no file" +
+               (testMode ? " (test mode has no fallback)" : ", nor does [Full]");
+    return testMode ? "nothing: no packet applies (test mode has no fallback)"
+                    : "nothing: no packet applies and [Full] lists no file";
+}
+
+std::string VersionText(const VersionFields& fields)
+{
+    return std::to_string(fields[0]) + "." + std::to_string(fields[1]) + "." +
+           std::to_string(fields[2]) + "." + std::to_string(fields[3]);
+}
+
+bool ReadsAsFourNumbers(const std::string& text)
+{
+    size_t start = 0;
+    for (int field = 0; field < 4; ++field) {
+        size_t end = field < 3 ? text.find('.', start) : text.size();
+        if (end == std::string::npos || end == start || end - start > 10)
+            return false;
+        std::string digits = text.substr(start, end - start);
+        if (digits.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoull(digits) > UINT32_MAX)
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+std::vector<VersionFields> Boundaries(const UpdateManifest& manifest)
+{
+    std::vector<VersionFields> bounds{ReadVersion(manifest.version.c_str())};
+    for (const ManifestPacket& packet : manifest.packets) {
+        bounds.push_back(ReadVersion(packet.min.c_str()));
+        bounds.push_back(ReadVersion(packet.max.c_str()));
+    }
+    std::sort(bounds.begin(), bounds.end());
+    bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
+    return bounds;
+}
+
+std::vector<CoverageRow> Coverage(const std::vector<VersionFields>& bounds,
+                                  const UpdateManifest& manifest, bool testMode, bool keyed)
+{
+    std::vector<CoverageRow> rows;
+    if (bounds.empty())
+        return rows;
+    if (std::optional<VersionFields> below = Predecessor(bounds.front())) {
+        std::string tried = VersionText(*below);
+        rows.push_back({VersionFields{}, bounds.front(), tried, OfferFor(manifest, tried, testMode, keyed)});
+    }
+    for (size_t i = 0; i < bounds.size(); ++i) {
+        std::optional<VersionFields> to;
+        if (i + 1 < bounds.size())
+            to = bounds[i + 1];
+        std::string tried = VersionText(bounds[i]);
+        rows.push_back({bounds[i], to, tried, OfferFor(manifest, tried, testMode, keyed)});
+    }
+    return rows;
+}

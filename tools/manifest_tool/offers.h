@@ -1,0 +1,55 @@
+// What an installation gets from a manifest, computed with the module's own
+// decision: the same reading of versions, the same packet rule and fallback,
+// the same mapping of the decision onto the run.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "update_check/update_manifest.h"
+#include "update_check/version_compare.h"
+
+struct Offer {
+    bool newer = false;            // Ver is above the base version (or test mode)
+    int packet = -1;               // n of the first applying [Packet n], or -1
+    std::vector<int> alsoApplies;  // later packets whose range holds the version too
+    bool fallback = false;         // the URLs are [Full]'s list
+    bool offered = false;          // there is a package to fetch
+    bool pinRefused = false;       // there were URLs, but a keyed module refuses their pin
+    std::vector<std::string> urls;
+    PackagePin pin;  // of the package the URLs name
+    int force = 0;
+    int silent = 1;  // a run starts with 1 and keeps it unless a packet applies
+    std::string version;
+};
+
+// The offer for an installation, with the version of a package it already
+// fetched if any. It does not know whether that offer is already pending.
+Offer OfferFor(const UpdateManifest& manifest, const std::string& installed, bool testMode, bool keyed,
+               const std::optional<std::string>& recorded = std::nullopt);
+
+// The same package, flags and version: an installation could not tell them apart.
+bool SameOffer(const Offer& a, const Offer& b);
+
+// One line for people: "[Packet0] 2 URLs, force 0, silent 1" or "nothing: up to date".
+std::string DescribeOffer(const Offer& offer, bool testMode);
+
+std::string VersionText(const VersionFields& fields);
+// Digits and dots only, four fields of at most 4294967295: what a version should look like.
+bool ReadsAsFourNumbers(const std::string& text);
+
+// Every version the manifest names as a bound (min, max, Ver), in order, once each.
+std::vector<VersionFields> Boundaries(const UpdateManifest& manifest);
+
+// One range of installed versions, [from, to), and what every version in it
+// gets. The first row, below the lowest bound, is tried at the version just
+// under that bound; every other row at its lower bound.
+struct CoverageRow {
+    VersionFields from{};
+    std::optional<VersionFields> to;  // none: no upper bound
+    std::string tried;
+    Offer offer;
+};
+std::vector<CoverageRow> Coverage(const std::vector<VersionFields>& bounds,
+                                  const UpdateManifest& manifest, bool testMode, bool keyed);
