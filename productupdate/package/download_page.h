@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "framework/progress_bar.h"
+#include "resources/resource.h"
 #include "wizard/wizard_page.h"
 
 class DownloadPage : public WizardPage {
 public:
-    enum { IDD = 108 };
+    enum { IDD = IDD_DOWNLOAD_PAGE };
     DownloadPage(std::vector<std::string> urls, HWND parent)
         : WizardPage(IDD, parent), m_urls(std::move(urls))
     {

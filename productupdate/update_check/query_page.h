@@ -5,11 +5,12 @@
 #include <string>
 
 #include "framework/progress_bar.h"
+#include "resources/resource.h"
 #include "wizard/wizard_page.h"
 
 class QueryPage : public WizardPage {
 public:
-    enum { IDD = 107 };
+    enum { IDD = IDD_QUERY_PAGE };
     explicit QueryPage(HWND parent) : WizardPage(IDD, parent) {}
 
 protected:
