@@ -17,7 +17,7 @@ constexpr UINT kChunk = 1023;
 // an unattended run always ends (the platform may otherwise wait for ever).
 constexpr DWORD kNetworkTimeoutMs = 30000;
 
-[[noreturn]] void Fail() { framework::ThrowInternetError(0, kContext); }
+[[noreturn]] void Fail() { throw framework::Failure(); }
 
 framework::ParsedUrl SplitHttpUrl(const std::string& url)
 {
@@ -102,19 +102,17 @@ int UpdateSession::Download()
     framework::OutputFile file;
     if (!file.Open(m_strFile))
         return 1;
-    int result = 0;
     try {
         Transfer(file);
         file.Close();  // a failed flush fails the transfer too
+        return 0;
     } catch (...) {
-        // Internet errors, a full disk, no memory: all fail the transfer.
-        result = 1;
-    }
-    if (result == 1) {
+        // The network, a full disk, a refusal, no memory: all fail the
+        // transfer, which leaves no partial file.
         file.Abandon();
-        DeleteFileA(m_strFile.c_str());  // a failed transfer leaves no partial file
+        DeleteFileA(m_strFile.c_str());
+        return 1;
     }
-    return result;
 }
 
 void UpdateSession::Transfer(framework::OutputFile& file)

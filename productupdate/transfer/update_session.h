@@ -18,7 +18,7 @@ class OutputFile;
 
 class UpdateSession : public framework::InternetSession {
 public:
-    // Raises framework::InternetError when the system internet handle cannot be opened.
+    // Raises framework::Failure when the system internet handle cannot be opened.
     UpdateSession(const std::string& url, const std::string& file, HWND notifyWindow);
 
     // Starts the worker: 0 when it runs, 1 when it could not be started. Either
