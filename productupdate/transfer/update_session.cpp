@@ -49,10 +49,10 @@ std::uint64_t DeclaredLength(framework::HttpRequest& request)
 // may arrive after the poster is gone.
 const DownloadNotice kNoWorkerNotice = {1, TRUE, FALSE, 0};
 
-void PostNoWorker(HWND window, UINT message)
+void PostNoWorker(HWND window)
 {
     if (IsWindow(window))
-        PostMessageA(window, message, 0, reinterpret_cast<LPARAM>(&kNoWorkerNotice));
+        PostMessageA(window, WM_DOWNLOAD_NOTICE, 0, reinterpret_cast<LPARAM>(&kNoWorkerNotice));
 }
 
 }  // namespace
@@ -67,9 +67,8 @@ int UpdateSession::Start()
 {
     if (framework::StartWorkerThread(&DownloadThreadProc, this))
         return 0;
-    PostNoWorker(m_hNotifyWnd, m_nNotifyMsg);
-    if (m_bAutoDelete)
-        delete this;
+    PostNoWorker(m_hNotifyWnd);
+    delete this;
     return 1;
 }
 
@@ -84,15 +83,14 @@ unsigned __stdcall UpdateSession::DownloadThreadProc(void* parameter)
     }
     DownloadNotice done = {1, result == 1, result == 0, 0};
     session->Notify(done);
-    if (session->m_bAutoDelete)
-        delete session;
+    delete session;
     return static_cast<unsigned>(result);
 }
 
 void UpdateSession::Notify(const DownloadNotice& notice)
 {
     if (IsWindow(m_hNotifyWnd))
-        SendMessageA(m_hNotifyWnd, m_nNotifyMsg, reinterpret_cast<WPARAM>(this),
+        SendMessageA(m_hNotifyWnd, WM_DOWNLOAD_NOTICE, reinterpret_cast<WPARAM>(this),
                      reinterpret_cast<LPARAM>(&notice));
 }
 
@@ -210,7 +208,7 @@ void LaunchUpdateSession(const std::string& url, const std::string& file, HWND n
         session = new UpdateSession(url, file, notifyWindow);
         session->m_pin = pin;
     } catch (...) {
-        PostNoWorker(notifyWindow, WM_DOWNLOAD_NOTICE);
+        PostNoWorker(notifyWindow);
         return;
     }
     session->Start();
