@@ -6,18 +6,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 
+#include "failure.h"
 #include "win.h"
 
 namespace framework {
 
 using Sha256Digest = std::array<uint8_t, 32>;
 
-// A digest computed piece by piece, as the bytes arrive.
+// A digest computed piece by piece, as the bytes arrive. Every operation
+// raises Failure when the system's hash fails or the system has none.
 class Sha256 {
 public:
-    // Throws std::runtime_error when the system has no SHA-256.
     Sha256();
     ~Sha256();
     Sha256(const Sha256&) = delete;

@@ -13,8 +13,6 @@ class DataExchange {
 public:
     DataExchange(HWND dialog, bool saveAndValidate) : dialog_(dialog), save_(saveAndValidate) {}
 
-    bool saving() const { return save_; }
-
     // Binds a member wrapper to the control with that id.
     void Control(int id, ProgressBar& bar);
     // The text of an edit or static control.

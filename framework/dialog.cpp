@@ -113,7 +113,7 @@ Dialog::~Dialog()
 const DLGTEMPLATE* Dialog::LoadTemplate() const
 {
     HINSTANCE module = ModuleInstance();
-    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(templateId_), MAKEINTRESOURCEA(5));
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(templateId_), RT_DIALOG);
     if (!resource)
         return nullptr;
     HGLOBAL loaded = LoadResource(module, resource);

@@ -13,9 +13,7 @@ public:
     bool FindFile(const std::string& pattern);
     // Moves to the next entry; false when the current one was the last.
     bool FindNextFile();
-    void Close() { handle_.reset(); }
 
-    std::string FileName() const { return data_.cFileName; }
     std::string FilePath() const { return folder_ + data_.cFileName; }
     bool IsDots() const;
     DWORD Attributes() const { return data_.dwFileAttributes; }

@@ -4,6 +4,7 @@
 
 #include "win.h"
 
+#include <cstddef>
 #include <utility>
 
 namespace framework {
@@ -40,6 +41,9 @@ public:
         reset();
         return &handle_;
     }
+    // An owner equals nullptr when it holds no handle, as a unique_ptr does.
+    friend bool operator==(const UniqueOwner& owner, std::nullptr_t) { return !owner; }
+    friend bool operator!=(const UniqueOwner& owner, std::nullptr_t) { return bool(owner); }
 
 private:
     H handle_ = Traits::None();

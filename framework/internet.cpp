@@ -13,14 +13,12 @@ constexpr size_t kBlockSize = 64 * 1024;
 constexpr DWORD kPlatformReadBuffer = 8 * 1024;
 }  // namespace
 
-void ThrowInternetError(DWORD code, DWORD_PTR context) { throw InternetError(code, context); }
-
 InternetSession::InternetSession(const char* agent, DWORD_PTR context, DWORD accessType,
                                  const char* proxy, const char* proxyBypass, DWORD flags)
     : handle_(InternetOpenA(agent, accessType, proxy, proxyBypass, flags)), context_(context)
 {
     if (!handle_)
-        ThrowInternetError(GetLastError(), context);
+        throw Failure();
 }
 
 void HttpRequest::SetOption(DWORD option, DWORD value)
@@ -34,8 +32,8 @@ std::unique_ptr<HttpConnection> InternetSession::GetHttpConnection(const std::st
     HINTERNET connection = InternetConnectA(handle_.get(), server.c_str(), port, nullptr, nullptr,
                                             INTERNET_SERVICE_HTTP, 0, context_);
     if (!connection)
-        ThrowInternetError(GetLastError(), context_);
-    return std::make_unique<HttpConnection>(connection, context_);
+        throw Failure();
+    return std::make_unique<HttpConnection>(connection);
 }
 
 std::unique_ptr<HttpRequest> HttpConnection::OpenRequest(const char* verb, const std::string& object,
@@ -44,8 +42,8 @@ std::unique_ptr<HttpRequest> HttpConnection::OpenRequest(const char* verb, const
     HINTERNET request = HttpOpenRequestA(handle_.get(), verb, object.c_str(), nullptr, nullptr,
                                          nullptr, flags, context);
     if (!request)
-        ThrowInternetError(GetLastError(), context);
-    return std::make_unique<HttpRequest>(request, context);
+        throw Failure();
+    return std::make_unique<HttpRequest>(request);
 }
 
 bool HttpRequest::AddRequestHeaders(const char* headers, DWORD length, DWORD flags)
@@ -56,7 +54,7 @@ bool HttpRequest::AddRequestHeaders(const char* headers, DWORD length, DWORD fla
 void HttpRequest::SendRequest()
 {
     if (!HttpSendRequestA(handle_.get(), nullptr, 0, nullptr, 0))
-        ThrowInternetError(GetLastError(), context_);
+        throw Failure();
 }
 
 bool HttpRequest::QueryInfoStatusCode(DWORD& status)
@@ -92,11 +90,11 @@ bool HttpRequest::Refill()
     // more would wait for the rest, and hold back the progress of what is here.
     DWORD available = 0;
     if (!InternetQueryDataAvailable(handle_.get(), &available, 0, 0))
-        ThrowInternetError(GetLastError(), context_);
+        throw Failure();
     DWORD wanted = std::min<DWORD>(available, static_cast<DWORD>(block_.size()));
     DWORD got = 0;
     if (wanted > 0 && !InternetReadFile(handle_.get(), block_.data(), wanted, &got))
-        ThrowInternetError(GetLastError(), context_);
+        throw Failure();
     senderAhead_ = available >= kPlatformReadBuffer;
     blockStart_ = 0;
     blockEnd_ = got;

@@ -1,49 +1,33 @@
 // An internet session, connection and HTTP request over WinINet. Every
-// failure of the platform is raised as one exception type, InternetError.
+// failure of the platform is raised as framework::Failure.
 #pragma once
 
-#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "failure.h"
 #include "handles.h"
 
 namespace framework {
-
-class InternetError : public std::exception {
-public:
-    InternetError(DWORD code, DWORD_PTR context) : code_(code), context_(context) {}
-    const char* what() const noexcept override { return "internet error"; }
-    DWORD code() const { return code_; }
-    DWORD_PTR context() const { return context_; }
-
-private:
-    DWORD code_;
-    DWORD_PTR context_;
-};
-
-[[noreturn]] void ThrowInternetError(DWORD code, DWORD_PTR context);
 
 class HttpRequest;
 
 class HttpConnection {
 public:
-    HttpConnection(HINTERNET handle, DWORD_PTR context) : handle_(handle), context_(context) {}
+    explicit HttpConnection(HINTERNET handle) : handle_(handle) {}
 
-    // Raises InternetError when the request cannot be opened.
+    // Raises Failure when the request cannot be opened.
     std::unique_ptr<HttpRequest> OpenRequest(const char* verb, const std::string& object,
                                              DWORD_PTR context, DWORD flags);
-    void Close() { handle_.reset(); }
 
 private:
     InternetHandle handle_;
-    DWORD_PTR context_;
 };
 
 class HttpRequest {
 public:
-    HttpRequest(HINTERNET handle, DWORD_PTR context) : handle_(handle), context_(context) {}
+    explicit HttpRequest(HINTERNET handle) : handle_(handle) {}
 
     // Sets a numeric option of the request, a timeout say.
     void SetOption(DWORD option, DWORD value);
@@ -57,16 +41,13 @@ public:
     // Reads up to size bytes: all of them while they are there, fewer rather
     // than wait with some in hand, 0 only at the end of the body. The body is
     // taken from WinINet in blocks of what it holds, so that small reads do
-    // not each cost a call into it. Raises InternetError when a read fails.
+    // not each cost a call into it. Raises Failure when a read fails.
     UINT Read(void* buffer, UINT size);
-
-    void Close() { handle_.reset(); }
 
 private:
     bool Refill();  // waits for bytes; false at the end of the body
 
     InternetHandle handle_;
-    DWORD_PTR context_;
     std::vector<char> block_;
     size_t blockStart_ = 0;
     size_t blockEnd_ = 0;
@@ -75,19 +56,16 @@ private:
 
 class InternetSession {
 public:
-    // Raises InternetError when the system internet handle cannot be opened.
+    // Raises Failure when the system internet handle cannot be opened.
     InternetSession(const char* agent, DWORD_PTR context, DWORD accessType, const char* proxy,
                     const char* proxyBypass, DWORD flags);
     virtual ~InternetSession() = default;
     InternetSession(const InternetSession&) = delete;
     InternetSession& operator=(const InternetSession&) = delete;
 
-    virtual void Close() { handle_.reset(); }
-
+    // Raises Failure when the connection cannot be opened.
     std::unique_ptr<HttpConnection> GetHttpConnection(const std::string& server,
                                                       INTERNET_PORT port);
-    DWORD_PTR context() const { return context_; }
-    HINTERNET handle() const { return handle_.get(); }
 
 private:
     InternetHandle handle_;

@@ -12,7 +12,7 @@ OutputFile::~OutputFile()
 {
     try {
         Close();
-    } catch (const FileError&) {
+    } catch (const Failure&) {
         // The caller that cares has called Close itself.
     }
 }
@@ -36,7 +36,7 @@ void OutputFile::Write(const void* data, size_t size)
         DWORD written = 0;
         if (!WriteFile(handle_.get(), data, static_cast<DWORD>(size), &written, nullptr) ||
             written != size)
-            throw FileError(GetLastError());
+            throw Failure();
         return;
     }
     std::memcpy(buffer_.data() + used_, data, size);
@@ -52,7 +52,7 @@ void OutputFile::Flush()
     used_ = 0;
     if (!WriteFile(handle_.get(), buffer_.data(), static_cast<DWORD>(pending), &written, nullptr) ||
         written != pending)
-        throw FileError(GetLastError());
+        throw Failure();
 }
 
 void OutputFile::Abandon()

@@ -2,23 +2,13 @@
 // many small writes cost few system calls.
 #pragma once
 
-#include <exception>
 #include <string>
 #include <vector>
 
+#include "failure.h"
 #include "handles.h"
 
 namespace framework {
-
-class FileError : public std::exception {
-public:
-    explicit FileError(DWORD code) : code_(code) {}
-    const char* what() const noexcept override { return "file error"; }
-    DWORD code() const { return code_; }
-
-private:
-    DWORD code_;
-};
 
 class OutputFile {
 public:
@@ -30,9 +20,9 @@ public:
     // Creates the file, or empties it when it exists, for reading and writing,
     // shared with nobody. False when it cannot be opened.
     bool Open(const std::string& path);
-    // Raises FileError when the data cannot be written.
+    // Raises Failure when the data cannot be written.
     void Write(const void* data, size_t size);
-    // Writes what is buffered and closes the file; raises FileError when that fails.
+    // Writes what is buffered and closes the file; raises Failure when that fails.
     void Close();
     // Closes the file without writing what is buffered, for a file about to be deleted.
     void Abandon();

@@ -18,7 +18,6 @@ public:
     {
         return static_cast<int>(SendMessageA(hwnd_, PBM_SETPOS, position, 0));
     }
-    int GetPos() const { return static_cast<int>(SendMessageA(hwnd_, PBM_GETPOS, 0, 0)); }
 
 private:
     HWND hwnd_ = nullptr;

@@ -12,6 +12,15 @@ RegKey OpenRegKey(HKEY root, const char* path, REGSAM access)
     return key;
 }
 
+RegKey CreateRegKey(HKEY root, const char* path, REGSAM access)
+{
+    RegKey key;
+    if (RegCreateKeyExA(root, path, 0, nullptr, 0, access, nullptr, key.put(), nullptr) !=
+        ERROR_SUCCESS)
+        key.release();
+    return key;
+}
+
 bool QueryRegString(HKEY key, const char* name, std::string& value)
 {
     DWORD size = 0;

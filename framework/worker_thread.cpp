@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "win.h"
+#include "handles.h"
 
 namespace framework {
 
@@ -30,18 +30,18 @@ unsigned __stdcall WorkerEntry(void* start)
 
 bool StartWorkerThread(ThreadProc proc, void* parameter)
 {
-    HMODULE module = nullptr;
+    Library module;
     if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCSTR>(proc), &module))
+                            reinterpret_cast<LPCSTR>(proc), module.put()))
         return false;
-    auto* start = new (std::nothrow) WorkerStart{proc, parameter, module};
+    auto* start = new (std::nothrow) WorkerStart{proc, parameter, module.get()};
     uintptr_t thread = start ? _beginthreadex(nullptr, 0, WorkerEntry, start, 0, nullptr) : 0;
     if (thread == 0) {
         delete start;
-        FreeLibrary(module);
         return false;
     }
-    CloseHandle(reinterpret_cast<HANDLE>(thread));
+    module.release();  // the worker's now
+    Handle started(reinterpret_cast<HANDLE>(thread));  // nobody waits for the worker
     return true;
 }
 

@@ -107,9 +107,8 @@ TEST_F(RegistryStore, IgnoresItsIniPath)
 
 TEST_F(RegistryStore, KeyOpenersCreateTheKeys)
 {
-    HKEY section = store.OpenSectionKey("Made");
+    framework::RegKey section = store.OpenSectionKey("Made");
     ASSERT_NE(section, nullptr);
-    RegCloseKey(section);
     EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, kAppKey + "\\Made"));
 
     SettingsKeyStore iniOnly;

@@ -333,7 +333,7 @@ TEST_F(Wizard, DestroyingTheFrameDestroysItsLastPageAndClosesTheMutex)
     HWND page = nullptr;
     {
         WizardFrame frame;
-        frame.instanceMutex = CreateMutexA(nullptr, FALSE, kMutex);
+        frame.instanceMutex.reset(CreateMutexA(nullptr, FALSE, kMutex));
         frame.DoModal();
         page = PageWindow(frame);
         EXPECT_TRUE(IsWindow(page));

@@ -1,6 +1,7 @@
 // The module's one export: one call is one update run.
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "file_update.h"
 #include "framework/debug_output.h"
@@ -40,13 +41,11 @@ std::string ReadSwitches(const char* commandLine, WizardFrame& frame)
 // user's or integrity level's run may hold it); the frame owns it otherwise.
 bool TakeInstanceMutex(WizardFrame& frame, const char* name, const char* refusal)
 {
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+    framework::Handle mutex(CreateMutexA(nullptr, FALSE, name));
     if (mutex && GetLastError() != ERROR_ALREADY_EXISTS) {
-        frame.instanceMutex = mutex;
+        frame.instanceMutex = std::move(mutex);
         return true;
     }
-    if (mutex)
-        CloseHandle(mutex);
     framework::DebugOutput(refusal);
     return false;
 }

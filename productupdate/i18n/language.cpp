@@ -4,6 +4,7 @@
 
 #include "companions/common/language_resource.h"
 #include "framework/app.h"
+#include "framework/handles.h"
 #include "framework/path.h"
 #include "startup/module_state.h"
 
@@ -22,16 +23,14 @@ LanguageResource* LoadLanguageLibrary(const char* directory)
         return nullptr;
     if (!framework::AppendPath(path, "common.dll"))
         return nullptr;  // a cut path would load some other file
-    HMODULE library = LoadLibraryA(path.c_str());
+    framework::Library library(LoadLibraryA(path.c_str()));
     if (!library)
         return nullptr;
     auto get = reinterpret_cast<GetLanguageResAProc>(
-        reinterpret_cast<void*>(GetProcAddress(library, "GetLanguageResA")));
-    if (!get) {
-        FreeLibrary(library);
+        reinterpret_cast<void*>(GetProcAddress(library.get(), "GetLanguageResA")));
+    if (!get)
         return nullptr;
-    }
-    Module().languageLibrary = library;
+    Module().languageLibrary = library.release();
     return get();
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "framework/handles.h"
 #include "framework/path.h"
 #include "settings/settings_key_store.h"
 #include "update_record.h"
@@ -24,8 +25,8 @@ void LaunchPackage(const RunParameters& run, std::string packagePath)
     PROCESS_INFORMATION process = {};
     if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                        &startup, &process)) {
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
+        // Nothing waits for the package: its handles go at once.
+        framework::Handle started(process.hProcess), thread(process.hThread);
     }
 }
 

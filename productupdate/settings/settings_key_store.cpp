@@ -1,21 +1,11 @@
 #include "settings_key_store.h"
 
-#include "framework/handles.h"
 #include "framework/registry.h"
 
 namespace {
 
 constexpr REGSAM kAccess = KEY_READ | KEY_WRITE;
 constexpr DWORD kIniTextBuffer = 4096;
-
-HKEY CreateSubKey(HKEY parent, const char* name)
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(parent, name, 0, nullptr, 0, kAccess, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return nullptr;
-    return key;
-}
 
 // The letter-hex form of the INI mode: two letters a byte, low half first.
 std::string LetterHex(const BYTE* bytes, UINT count)
@@ -56,27 +46,27 @@ void SettingsKeyStore::SetIniPath(const char* path)
         iniPath_ = path;
 }
 
-HKEY SettingsKeyStore::OpenAppKey() const
+framework::RegKey SettingsKeyStore::OpenAppKey() const
 {
     framework::RegKey software = framework::OpenRegKey(root_, "software", kAccess);
     if (!software || !registryName_)
-        return nullptr;
-    return CreateSubKey(software.get(), registryName_->c_str());
+        return {};
+    return framework::CreateRegKey(software.get(), registryName_->c_str(), kAccess);
 }
 
-HKEY SettingsKeyStore::OpenSectionKey(const char* section) const
+framework::RegKey SettingsKeyStore::OpenSectionKey(const char* section) const
 {
-    framework::RegKey app(OpenAppKey());
+    framework::RegKey app = OpenAppKey();
     if (!app)
-        return nullptr;
-    return CreateSubKey(app.get(), section);
+        return {};
+    return framework::CreateRegKey(app.get(), section, kAccess);
 }
 
 int SettingsKeyStore::ReadInt(const char* section, const char* entry, int fallback) const
 {
     if (!registryMode())
         return static_cast<int>(GetPrivateProfileIntA(section, entry, fallback, iniPath()));
-    framework::RegKey key(OpenSectionKey(section));
+    framework::RegKey key = OpenSectionKey(section);
     if (!key)
         return fallback;
     int value = 0;
@@ -97,7 +87,7 @@ std::string SettingsKeyStore::ReadString(const char* section, const char* entry,
         GetPrivateProfileStringA(section, entry, fallback, buffer.data(), kIniTextBuffer, iniPath());
         return buffer.c_str();
     }
-    framework::RegKey key(OpenSectionKey(section));
+    framework::RegKey key = OpenSectionKey(section);
     std::string value;
     if (!key || !framework::QueryRegString(key.get(), entry, value))
         return fallback;
@@ -115,7 +105,7 @@ bool SettingsKeyStore::ReadBinary(const char* section, const char* entry,
         bytes = FromLetterHex(text);
         return true;
     }
-    framework::RegKey key(OpenSectionKey(section));
+    framework::RegKey key = OpenSectionKey(section);
     if (!key)
         return false;
     DWORD size = 0;
@@ -137,7 +127,7 @@ bool SettingsKeyStore::WriteInt(const char* section, const char* entry, int valu
         wsprintfA(text, "%d", value);
         return WritePrivateProfileStringA(section, entry, text, iniPath()) != FALSE;
     }
-    framework::RegKey key(OpenSectionKey(section));
+    framework::RegKey key = OpenSectionKey(section);
     if (!key)
         return false;
     return RegSetValueExA(key.get(), entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
@@ -149,10 +139,10 @@ bool SettingsKeyStore::WriteString(const char* section, const char* entry, const
     if (!registryMode())
         return WritePrivateProfileStringA(section, entry, value, iniPath()) != FALSE;
     if (!entry) {
-        framework::RegKey app(OpenAppKey());
+        framework::RegKey app = OpenAppKey();
         return app && RegDeleteKeyA(app.get(), section) == ERROR_SUCCESS;
     }
-    framework::RegKey key(OpenSectionKey(section));
+    framework::RegKey key = OpenSectionKey(section);
     if (!key)
         return false;
     if (!value)
@@ -166,7 +156,7 @@ bool SettingsKeyStore::WriteBinary(const char* section, const char* entry, const
 {
     if (!registryMode())
         return WriteString(section, entry, LetterHex(bytes, count).c_str());
-    framework::RegKey key(OpenSectionKey(section));
+    framework::RegKey key = OpenSectionKey(section);
     if (!key)
         return false;
     return RegSetValueExA(key.get(), entry, 0, REG_BINARY, bytes, count) == ERROR_SUCCESS;

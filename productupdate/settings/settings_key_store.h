@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/win.h"
+#include "framework/handles.h"
 
 class SettingsKeyStore {
 public:
@@ -20,9 +20,9 @@ public:
     void SetRegistryName(const char* name);
     void SetIniPath(const char* path);
 
-    // Opened or created keys; null on failure. The caller closes them.
-    HKEY OpenAppKey() const;
-    HKEY OpenSectionKey(const char* section) const;
+    // Opened or created keys; empty on failure.
+    framework::RegKey OpenAppKey() const;
+    framework::RegKey OpenSectionKey(const char* section) const;
 
     int ReadInt(const char* section, const char* entry, int fallback) const;
     std::string ReadString(const char* section, const char* entry, const char* fallback) const;

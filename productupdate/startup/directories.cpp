@@ -3,7 +3,7 @@
 #include <direct.h>
 #include <io.h>
 
-#include <cstdlib>
+#include <optional>
 
 #include "framework/app.h"
 #include "framework/path.h"
@@ -18,49 +18,58 @@ const char kComponentFile[] = "OrlithEWA.OCX";
 const char kCommonComponentPath[] = "Orlith\\Quenby\\OrlithEWA.OCX";
 const char kProductFolder[] = "Velnor";
 
-// The registered path of the component's server file; empty when not registered.
-std::string RegisteredComponentPath()
+// A registry value as text; nothing when the key or the value cannot be
+// read. Read access suffices: all access would be refused to a user without
+// administrator rights, whose start-up would then miss what is there.
+std::optional<std::string> RegistryText(HKEY root, const char* path, const char* name)
 {
-    std::string path;
-    // Read access suffices; all access would be refused to a user without
-    // administrator rights, whose start-up would then miss a registered component.
-    framework::RegKey key = framework::OpenRegKey(HKEY_CLASSES_ROOT, kComponentServerKey, KEY_READ);
-    if (key)
-        framework::QueryRegString(key.get(), nullptr, path);
-    return path;
+    framework::RegKey key = framework::OpenRegKey(root, path, KEY_READ);
+    std::string text;
+    if (!key || !framework::QueryRegString(key.get(), name, text))
+        return std::nullopt;
+    return text;
 }
 
-// The component in the system's common-files folder; empty when that folder
-// is not known.
-std::string CommonFilesComponentPath()
+// The path when it is a full one. An empty or relative path counts as none:
+// it would name a place under whatever the host's current folder is.
+std::optional<std::string> Absolute(std::optional<std::string> path)
 {
-    std::string path;
-    framework::RegKey key = framework::OpenRegKey(
-        HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", KEY_READ);
-    if (!key || !framework::QueryRegString(key.get(), "CommonFilesDir", path) ||
-        !framework::AppendPath(path, kCommonComponentPath))
-        return {};
+    if (path && framework::IsAbsolutePath(*path))
+        return path;
+    return std::nullopt;
+}
+
+// The full folder of a file's path, if it has one.
+std::optional<std::string> FolderOf(const std::optional<std::string>& file)
+{
+    return file ? Absolute(framework::RemoveFileSpec(*file)) : std::nullopt;
+}
+
+// The component in the system's common-files folder, if that folder is known.
+std::optional<std::string> CommonFilesComponentPath()
+{
+    std::optional<std::string> path = RegistryText(
+        HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "CommonFilesDir");
+    if (!path || !framework::AppendPath(*path, kCommonComponentPath))
+        return std::nullopt;
     return path;
 }
 
 // In order of preference: the folder of the registered component server, the
 // module's own folder when the component lies there, the component's folder
 // under the common files, and the module's own folder. A source whose folder
-// is empty or relative is passed over: it would name a folder under whatever
-// the host's current folder is, and common.dll and config.ini would be looked
-// for through the search order.
+// is not a full path is passed over, or common.dll and config.ini would be
+// looked for through the search order.
 std::string FindInstallDirectory()
 {
-    std::string folder = framework::RemoveFileSpec(RegisteredComponentPath());
-    if (framework::IsAbsolutePath(folder))
-        return folder;
+    if (auto folder = FolderOf(RegistryText(HKEY_CLASSES_ROOT, kComponentServerKey, nullptr)))
+        return *folder;
     std::string moduleFolder =
         framework::RemoveFileSpec(framework::ModuleFileName(framework::ModuleInstance()));
     std::string besideModule = moduleFolder;
     if (framework::AppendPath(besideModule, kComponentFile) && PathFileExistsA(besideModule.c_str()))
         return moduleFolder;
-    folder = framework::RemoveFileSpec(CommonFilesComponentPath());
-    return framework::IsAbsolutePath(folder) ? folder : moduleFolder;
+    return FolderOf(CommonFilesComponentPath()).value_or(moduleFolder);
 }
 
 bool IsAccessibleDirectory(const std::string& path)
@@ -68,41 +77,41 @@ bool IsAccessibleDirectory(const std::string& path)
     return PathIsDirectoryA(path.c_str()) && _access(path.c_str(), 0) == 0;
 }
 
-std::string EnvironmentValue(const char* name)
+std::optional<std::string> EnvironmentValue(const char* name)
 {
     DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
     if (size == 0)
-        return {};
+        return std::nullopt;
     std::string value(size, '\0');
     DWORD n = GetEnvironmentVariableA(name, value.data(), size);
-    value.resize(n < size ? n : 0);
+    if (n >= size)
+        return std::nullopt;  // it changed in between
+    value.resize(n);
     return value;
 }
 
 // The base of the all-users data folder, from the first source that answers
-// with a full path. An empty or relative answer counts as none: it would put
-// the data folder under the host's current folder.
-bool CommonDataFolder(std::string& folder)
+// with a full path.
+std::optional<std::string> CommonDataFolder()
 {
-    framework::RegKey key = framework::OpenRegKey(
-        HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-        KEY_READ);
-    if (key && framework::QueryRegString(key.get(), "Common AppData", folder) &&
-        framework::IsAbsolutePath(folder))
-        return true;
+    if (auto folder = Absolute(RegistryText(
+            HKEY_LOCAL_MACHINE,
+            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+            "Common AppData")))
+        return folder;
 
     char buffer[MAX_PATH] = {};
-    if (SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_DEFAULT, buffer) >= 0 &&
-        framework::IsAbsolutePath(buffer)) {
-        folder = buffer;
-        return true;
+    if (SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_DEFAULT, buffer) >= 0) {
+        if (auto folder = Absolute(std::string(buffer)))
+            return folder;
     }
 
-    folder = EnvironmentValue("ALLUSERSPROFILE");
-    if (framework::IsAbsolutePath(folder))
-        return framework::AppendPath(folder, "Application Data");
-    folder = EnvironmentValue("ProgramFiles");
-    return framework::IsAbsolutePath(folder);
+    if (auto profile = Absolute(EnvironmentValue("ALLUSERSPROFILE"))) {
+        if (!framework::AppendPath(*profile, "Application Data"))
+            return std::nullopt;
+        return profile;
+    }
+    return Absolute(EnvironmentValue("ProgramFiles"));
 }
 
 }  // namespace
@@ -121,14 +130,12 @@ void ResolveUserDirectories()
     module.hostDirectory = framework::RemoveFileSpec(framework::ModuleFileName(nullptr));
     module.userDataDirectory.clear();
 
-    framework::RegKey key =
-        framework::OpenRegKey(HKEY_CURRENT_USER, "Volatile Environment", KEY_READ);
-    std::string appData;
-    if (key && framework::QueryRegString(key.get(), "APPDATA", appData) &&
-        framework::IsAbsolutePath(appData) && IsAccessibleDirectory(appData) &&
-        framework::AppendPath(appData, kProductFolder)) {
-        CreateDirectoryA(appData.c_str(), nullptr);
-        module.userDataDirectory = appData;
+    std::optional<std::string> appData =
+        Absolute(RegistryText(HKEY_CURRENT_USER, "Volatile Environment", "APPDATA"));
+    if (appData && IsAccessibleDirectory(*appData) &&
+        framework::AppendPath(*appData, kProductFolder)) {
+        CreateDirectoryA(appData->c_str(), nullptr);
+        module.userDataDirectory = *appData;
     }
     if (module.userDataDirectory.empty())
         module.userDataDirectory = module.hostDirectory;
@@ -136,11 +143,11 @@ void ResolveUserDirectories()
 
 int ResolveDataDirectory(std::string& directory)
 {
-    std::string folder;
-    if (!CommonDataFolder(folder) || !framework::AppendPath(folder, kProductFolder))
+    std::optional<std::string> folder = CommonDataFolder();
+    if (!folder || !framework::AppendPath(*folder, kProductFolder))
         return 0;
-    if (!PathFileExistsA(folder.c_str()))
-        _mkdir(folder.c_str());
-    directory = folder;
+    if (!PathFileExistsA(folder->c_str()))
+        _mkdir(folder->c_str());
+    directory = *folder;
     return 1;
 }

@@ -17,7 +17,7 @@ constexpr UINT kChunk = 1023;
 // an unattended run always ends (the platform may otherwise wait for ever).
 constexpr DWORD kNetworkTimeoutMs = 30000;
 
-[[noreturn]] void Fail() { framework::ThrowInternetError(0, kContext); }
+[[noreturn]] void Fail() { throw framework::Failure(); }
 
 framework::ParsedUrl SplitHttpUrl(const std::string& url)
 {
@@ -49,10 +49,10 @@ std::uint64_t DeclaredLength(framework::HttpRequest& request)
 // may arrive after the poster is gone.
 const DownloadNotice kNoWorkerNotice = {1, TRUE, FALSE, 0};
 
-void PostNoWorker(HWND window, UINT message)
+void PostNoWorker(HWND window)
 {
     if (IsWindow(window))
-        PostMessageA(window, message, 0, reinterpret_cast<LPARAM>(&kNoWorkerNotice));
+        PostMessageA(window, WM_DOWNLOAD_NOTICE, 0, reinterpret_cast<LPARAM>(&kNoWorkerNotice));
 }
 
 }  // namespace
@@ -67,9 +67,8 @@ int UpdateSession::Start()
 {
     if (framework::StartWorkerThread(&DownloadThreadProc, this))
         return 0;
-    PostNoWorker(m_hNotifyWnd, m_nNotifyMsg);
-    if (m_bAutoDelete)
-        delete this;
+    PostNoWorker(m_hNotifyWnd);
+    delete this;
     return 1;
 }
 
@@ -84,15 +83,14 @@ unsigned __stdcall UpdateSession::DownloadThreadProc(void* parameter)
     }
     DownloadNotice done = {1, result == 1, result == 0, 0};
     session->Notify(done);
-    if (session->m_bAutoDelete)
-        delete session;
+    delete session;
     return static_cast<unsigned>(result);
 }
 
 void UpdateSession::Notify(const DownloadNotice& notice)
 {
     if (IsWindow(m_hNotifyWnd))
-        SendMessageA(m_hNotifyWnd, m_nNotifyMsg, reinterpret_cast<WPARAM>(this),
+        SendMessageA(m_hNotifyWnd, WM_DOWNLOAD_NOTICE, reinterpret_cast<WPARAM>(this),
                      reinterpret_cast<LPARAM>(&notice));
 }
 
@@ -102,19 +100,17 @@ int UpdateSession::Download()
     framework::OutputFile file;
     if (!file.Open(m_strFile))
         return 1;
-    int result = 0;
     try {
         Transfer(file);
         file.Close();  // a failed flush fails the transfer too
+        return 0;
     } catch (...) {
-        // Internet errors, a full disk, no memory: all fail the transfer.
-        result = 1;
-    }
-    if (result == 1) {
+        // The network, a full disk, a refusal, no memory: all fail the
+        // transfer, which leaves no partial file.
         file.Abandon();
-        DeleteFileA(m_strFile.c_str());  // a failed transfer leaves no partial file
+        DeleteFileA(m_strFile.c_str());
+        return 1;
     }
-    return result;
 }
 
 void UpdateSession::Transfer(framework::OutputFile& file)
@@ -212,7 +208,7 @@ void LaunchUpdateSession(const std::string& url, const std::string& file, HWND n
         session = new UpdateSession(url, file, notifyWindow);
         session->m_pin = pin;
     } catch (...) {
-        PostNoWorker(notifyWindow, WM_DOWNLOAD_NOTICE);
+        PostNoWorker(notifyWindow);
         return;
     }
     session->Start();

@@ -18,7 +18,7 @@ class OutputFile;
 
 class UpdateSession : public framework::InternetSession {
 public:
-    // Raises framework::InternetError when the system internet handle cannot be opened.
+    // Raises framework::Failure when the system internet handle cannot be opened.
     UpdateSession(const std::string& url, const std::string& file, HWND notifyWindow);
 
     // Starts the worker: 0 when it runs, 1 when it could not be started. Either
@@ -26,20 +26,16 @@ public:
     // is told of a failed transfer by a posted notice and the session is gone.
     int Start();
 
-    // The transfer, on the worker: 0 on success, 1 on failure. A failure
-    // after the file was opened deletes the file.
-    virtual int Download();
-
-    static unsigned __stdcall DownloadThreadProc(void* parameter);
-
     std::string m_strUrl;
     HWND m_hNotifyWnd;
-    BOOL m_bAutoDelete = TRUE;
-    UINT m_nNotifyMsg = WM_DOWNLOAD_NOTICE;
     std::string m_strFile;
     PackagePin m_pin;  // checked as the bytes arrive, when the manifest gave one
 
 private:
+    static unsigned __stdcall DownloadThreadProc(void* parameter);
+    // The transfer, on the worker: 0 on success, 1 on failure. A failure
+    // after the file was opened deletes the file.
+    int Download();
     void Notify(const DownloadNotice& notice);
     std::unique_ptr<framework::HttpRequest> SendRequest(const framework::ParsedUrl& url,
                                                         std::unique_ptr<framework::HttpConnection>& connection,

@@ -1,7 +1,5 @@
 #include "manifest_location.h"
 
-#include "framework/app.h"
-#include "framework/path.h"
 #include "update_server.h"
 
 ManifestLocation ChooseManifest(bool testMode, const std::string& urlOverride,
@@ -19,12 +17,4 @@ ManifestLocation ChooseManifest(bool testMode, const std::string& urlOverride,
     if (!urlOverride.empty())
         location.url = urlOverride;
     return location;
-}
-
-std::string DownloadFolder()
-{
-    std::string folder = framework::TempFolder();
-    if (folder.empty())
-        folder = framework::RemoveFileSpec(framework::ModuleFileName(framework::ModuleInstance()));
-    return folder;
 }

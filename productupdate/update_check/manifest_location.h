@@ -12,7 +12,3 @@ struct ManifestLocation {
 // installations; normal mode one per company.
 ManifestLocation ChooseManifest(bool testMode, const std::string& urlOverride,
                                 const std::string& company);
-
-// The folder for the run's downloads: the temporary folder, or else the
-// folder of this module's file.
-std::string DownloadFolder();

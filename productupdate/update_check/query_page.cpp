@@ -1,7 +1,6 @@
 #include "query_page.h"
 
 #include "evaluate_manifest.h"
-#include "framework/data_exchange.h"
 #include "framework/path.h"
 #include "i18n/language.h"
 #include "manifest_location.h"
@@ -9,16 +8,9 @@
 #include "resources/resource.h"
 #include "signing/manifest_trust.h"
 #include "startup/module_state.h"
-#include "transfer/update_session.h"
 #include "wizard/error_page.h"
 #include "wizard/up_to_date_page.h"
 #include "wizard/wizard_frame.h"
-
-void QueryPage::DoDataExchange(framework::DataExchange& exchange)
-{
-    WizardPage::DoDataExchange(exchange);
-    exchange.Control(IDC_PROGRESS, m_progress);
-}
 
 BOOL QueryPage::StartManifestQuery()
 {
@@ -29,39 +21,17 @@ BOOL QueryPage::StartManifestQuery()
     if (!testMode)
         company = framework::ReadProfileString("Version", "company", "self", Module().iniFilePath);
     ManifestLocation manifest = ChooseManifest(testMode, Module().manifestUrlOverride, company);
-
-    std::string file = DownloadFolder();
-    framework::AppendPath(file, manifest.fileName.c_str());
-    LaunchUpdateSession(manifest.url, file, hwnd());
-
-    SetLocalizedItemText(hwnd(), IDC_WELCOMETIP, "IDC_WELCOMETIP");
-    SetLocalizedItemText(hwnd(), IDC_QUERYING, "IDC_QUERYING");
-    if (frame)
-        frame->ApplyButtons(PageKind::Query);
+    StartTransfer(manifest.url, manifest.fileName);
     m_progress.SetRange(0, 100);
     return TRUE;
 }
 
-bool QueryPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+void QueryPage::OnTransferEnded(const std::optional<std::string>& manifest)
 {
-    if (message != WM_DOWNLOAD_NOTICE)
-        return WizardPage::OnMessage(message, wParam, lParam, result);
-    result = OnQueryNotify(wParam, lParam);
-    return true;
-}
-
-LRESULT QueryPage::OnQueryNotify(WPARAM wParam, LPARAM lParam)
-{
-    const auto* notice = reinterpret_cast<const DownloadNotice*>(lParam);
-    if (!notice || notice->kind == 0)
-        return 0;
-    if (notice->failed)
-        OnManifestFailed();
-    else if (notice->succeeded)
-        OnManifestReady(reinterpret_cast<UpdateSession*>(wParam)->m_strFile);
+    if (manifest)
+        OnManifestReady(*manifest);
     else
-        m_progress.SetPos(static_cast<int>(notice->percent));
-    return 0;
+        OnManifestFailed();
 }
 
 // A hidden run simply ends; a shown one says so on the error page.
@@ -94,12 +64,10 @@ void QueryPage::OnManifestReady(const std::string& manifestPath)
     }
     int force = 0;
     std::vector<std::string> urls;
-    std::string info;
+    std::string info;  // the update's description: nothing shows it
     if (EvaluateManifest(manifestPath, *frame, force, urls, info)) {
         frame->forceUpdate = force;
-        auto page = std::make_unique<DownloadPage>(urls, parent());
-        page->m_strInfo = info;
-        if (!frame->ReplacePage(std::move(page)))
+        if (!frame->ReplacePage(std::make_unique<DownloadPage>(urls, parent())))
             frame->DestroyWindow();
         return;
     }

@@ -2,27 +2,27 @@
 // arrives, has it evaluated and moves the wizard on.
 #pragma once
 
+#include <optional>
 #include <string>
 
-#include "framework/progress_bar.h"
-#include "wizard/wizard_page.h"
+#include "resources/resource.h"
+#include "wizard/transfer_page.h"
 
-class QueryPage : public WizardPage {
+class QueryPage : public TransferPage {
 public:
-    enum { IDD = 107 };
-    explicit QueryPage(HWND parent) : WizardPage(IDD, parent) {}
+    enum { IDD = IDD_QUERY_PAGE };
+    explicit QueryPage(HWND parent)
+        : TransferPage(IDD, parent, PageKind::Query, IDC_QUERYING, "IDC_QUERYING")
+    {
+    }
 
 protected:
     // Starts the manifest download.
     BOOL OnInitDialog() override { return StartManifestQuery(); }
-    void DoDataExchange(framework::DataExchange& exchange) override;
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnTransferEnded(const std::optional<std::string>& manifest) override;
 
 private:
     BOOL StartManifestQuery();
-    LRESULT OnQueryNotify(WPARAM wParam, LPARAM lParam);
     void OnManifestFailed();
     void OnManifestReady(const std::string& manifestPath);
-
-    framework::ProgressBar m_progress;
 };

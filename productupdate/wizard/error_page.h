@@ -3,11 +3,12 @@
 
 #include <string>
 
+#include "resources/resource.h"
 #include "wizard_page.h"
 
 class ErrorPage : public WizardPage {
 public:
-    enum { IDD = 106 };
+    enum { IDD = IDD_ERROR_PAGE };
     explicit ErrorPage(HWND parent) : WizardPage(IDD, parent) {}
 
     std::string errorText;  // set before the window is created

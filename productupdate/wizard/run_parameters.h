@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "framework/win.h"
+#include "framework/handles.h"
 #include "transfer/package_pin.h"
 
 struct RunParameters {
@@ -13,9 +13,9 @@ struct RunParameters {
     int interactive = 0;    // 1: a run the user asked for; "no update" is then shown
     int testMode = 0;       // nonzero: test names, test manifest, the package is started
     std::string installedVersion;
-    HANDLE instanceMutex = nullptr;  // owned by the frame; closed with its window
-    std::string offeredVersion;      // the manifest's version, once it passed the version step
-    PackagePin packagePin;           // what the manifest pins of the offered package
+    framework::Handle instanceMutex;  // the mode's mutex; closed with the frame's window
+    std::string offeredVersion;       // the manifest's version, once it passed the version step
+    PackagePin packagePin;            // what the manifest pins of the offered package
     int forceUpdate = 0;
     int silentUpdate = 1;
     int runFinished = 0;  // the run reached an end: Cancel skips the page's cancel hook

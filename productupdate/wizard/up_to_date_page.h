@@ -2,11 +2,12 @@
 // its template.
 #pragma once
 
+#include "resources/resource.h"
 #include "wizard_page.h"
 
 class UpToDatePage : public WizardPage {
 public:
-    enum { IDD = 9000 };
+    enum { IDD = IDD_UPTODATE_PAGE };
     explicit UpToDatePage(HWND parent) : WizardPage(IDD, parent) {}
 
 protected:

@@ -1,11 +1,12 @@
 // The first page of a run the user asked for: what the wizard does, and Next.
 #pragma once
 
+#include "resources/resource.h"
 #include "wizard_page.h"
 
 class WelcomePage : public WizardPage {
 public:
-    enum { IDD = 105 };
+    enum { IDD = IDD_WELCOME_PAGE };
     explicit WelcomePage(HWND parent) : WizardPage(IDD, parent) {}
 
     // Moves on to the query page.

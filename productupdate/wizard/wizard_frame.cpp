@@ -17,11 +17,9 @@ WizardFrame::WizardFrame(HWND parent)
 WizardFrame::~WizardFrame()
 {
     // The real destruction, not the modal-run one of DestroyWindow; it
-    // closes the mutex. A frame whose window never came closes it here.
+    // closes the mutex.
     if (hwnd())
         ::DestroyWindow(hwnd());
-    if (instanceMutex)
-        CloseHandle(instanceMutex);
 }
 
 WizardFrame* WizardFrame::OfPage(HWND parent)
@@ -253,10 +251,4 @@ void WizardFrame::OnMouseNotify(LPARAM mouseMessage)
     }
 }
 
-void WizardFrame::OnNcDestroy()
-{
-    if (instanceMutex) {
-        CloseHandle(instanceMutex);
-        instanceMutex = nullptr;
-    }
-}
+void WizardFrame::OnNcDestroy() { instanceMutex.reset(); }

@@ -7,6 +7,7 @@
 
 #include "framework/dialog.h"
 #include "page_buttons.h"
+#include "resources/resource.h"
 #include "run_parameters.h"
 
 class WizardPage;
@@ -16,7 +17,7 @@ constexpr UINT WM_FRAME_MOUSE_NOTIFY = WM_USER + 460;
 
 class WizardFrame : public framework::Dialog, public RunParameters {
 public:
-    enum { IDD = 103 };
+    enum { IDD = IDD_WIZARD_FRAME };
 
     explicit WizardFrame(HWND parent = nullptr);
     // Destroys the window that outlives the modal run, with its last page;

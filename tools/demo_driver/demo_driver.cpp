@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "productupdate/resources/resource.h"
 #include "screen_capture.h"
 #include "wizard_window.h"
 
@@ -54,7 +55,7 @@ bool ReadyForPicture(HWND frame, WizardPage page, DWORD shownSince)
 void ActOn(HWND frame, WizardPage page)
 {
     if (page == WizardPage::Welcome)
-        ClickFrameButton(frame, 3002);  // Next
+        ClickFrameButton(frame, IDC_NEXT);
     else if (page == WizardPage::UpToDate || page == WizardPage::Error)
         ClickFrameButton(frame, IDCANCEL);
 }

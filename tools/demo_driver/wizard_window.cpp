@@ -1,5 +1,7 @@
 #include "wizard_window.h"
 
+#include "productupdate/resources/resource.h"
+
 namespace {
 
 const char kWizardCaption[] = "Velnor Update";
@@ -10,10 +12,10 @@ const struct {
     int control;
     WizardPage page;
 } kPageMarks[] = {
-    {3004, WizardPage::Welcome},  {3009, WizardPage::Query}, {3008, WizardPage::Download},
-    {9001, WizardPage::UpToDate}, {3006, WizardPage::Error},
+    {IDC_NEXTQUERY, WizardPage::Welcome}, {IDC_QUERYING, WizardPage::Query},
+    {IDC_DOWNLOADING, WizardPage::Download}, {IDC_THANKS, WizardPage::UpToDate},
+    {IDC_ERRORTEXT, WizardPage::Error},
 };
-const int kProgressBar = 3010;
 const DWORD kClickTimeoutMs = 10000;
 
 struct Search {
@@ -70,7 +72,7 @@ WizardPage ShownPage(HWND frame)
 
 int ProgressPosition(HWND frame)
 {
-    HWND bar = VisibleControl(frame, kProgressBar);
+    HWND bar = VisibleControl(frame, IDC_PROGRESS);
     if (!bar)
         return -1;
     DWORD_PTR position = 0;

@@ -1,0 +1,34 @@
+// How the project's own code reports failure: one way in each layer.
+//
+// framework/: a call that can fail answers false and hands what it makes
+// through its out-parameters, as the Win32 calls beneath it do; one whose
+// product is never empty when it works (a path, a handle owner, a template)
+// hands that back empty instead, and a read that takes a fallback answers
+// with it. Only the classes that work through a stream of bytes raise: the
+// internet session with its connections and requests, OutputFile and
+// Sha256. They all raise Failure, which carries nothing: a transfer stops
+// at its first failure, whatever it was.
+//
+// productupdate/: a value that may be missing is a std::optional, and an
+// action that may fail answers false. Only the transfer raises on purpose:
+// it raises Failure for its own refusals as the framework does for the
+// platform's, and catches all of it inside the session, whose page learns
+// of a failure only from the failure notice. Whatever else is raised (no
+// memory, no SHA-256) ends the run at the frame's modal loop; nothing
+// crosses the export. A few interfaces keep the forms their callers know:
+// the session's Start and Download answer 0 for success and 1 for failure,
+// FindSwitchValue and ResolveDataDirectory 1 when found, the settings store
+// true or false and its reads the caller's default, and the language
+// lookups an empty text when there is none.
+#pragma once
+
+#include <exception>
+
+namespace framework {
+
+class Failure : public std::exception {
+public:
+    const char* what() const noexcept override { return "failure"; }
+};
+
+}  // namespace framework

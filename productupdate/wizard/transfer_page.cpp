@@ -1,0 +1,69 @@
+#include "transfer_page.h"
+
+#include "framework/app.h"
+#include "framework/data_exchange.h"
+#include "framework/path.h"
+#include "i18n/language.h"
+#include "resources/resource.h"
+#include "transfer/update_session.h"
+#include "wizard_frame.h"
+
+namespace {
+
+// The temporary folder, or else the folder of this module's file.
+std::string DownloadFolder()
+{
+    std::string folder = framework::TempFolder();
+    if (folder.empty())
+        folder = framework::RemoveFileSpec(framework::ModuleFileName(framework::ModuleInstance()));
+    return folder;
+}
+
+}  // namespace
+
+TransferPage::TransferPage(UINT templateId, HWND parent, PageKind kind, int statusId,
+                           const char* statusKey)
+    : WizardPage(templateId, parent), kind_(kind), statusId_(statusId), statusKey_(statusKey)
+{
+}
+
+void TransferPage::DoDataExchange(framework::DataExchange& exchange)
+{
+    WizardPage::DoDataExchange(exchange);
+    exchange.Control(IDC_PROGRESS, m_progress);
+}
+
+void TransferPage::StartTransfer(const std::string& url, const std::string& fileName,
+                                 const PackagePin& pin)
+{
+    std::string file = DownloadFolder();
+    framework::AppendPath(file, fileName.c_str());
+    LaunchUpdateSession(url, file, hwnd(), pin);
+
+    SetLocalizedItemText(hwnd(), IDC_WELCOMETIP, "IDC_WELCOMETIP");
+    SetLocalizedItemText(hwnd(), statusId_, statusKey_);
+    if (WizardFrame* frame = Frame())
+        frame->ApplyButtons(kind_);
+}
+
+bool TransferPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    if (message != WM_DOWNLOAD_NOTICE)
+        return WizardPage::OnMessage(message, wParam, lParam, result);
+    result = OnDownloadNotice(wParam, lParam);
+    return true;
+}
+
+LRESULT TransferPage::OnDownloadNotice(WPARAM wParam, LPARAM lParam)
+{
+    const auto* notice = reinterpret_cast<const DownloadNotice*>(lParam);
+    if (!notice || notice->kind == 0)
+        return 0;
+    if (notice->failed)
+        OnTransferEnded(std::nullopt);
+    else if (notice->succeeded)
+        OnTransferEnded(reinterpret_cast<UpdateSession*>(wParam)->m_strFile);
+    else
+        m_progress.SetPos(static_cast<int>(notice->percent));
+    return 0;
+}
