@@ -20,6 +20,10 @@
 // FindSwitchValue and ResolveDataDirectory 1 when found, the settings store
 // true or false and its reads the caller's default, and the language
 // lookups an empty text when there is none.
+//
+// tools/: the manifest tool raises ToolError for whatever stops it (a file it
+// cannot read, a command line that makes no sense) and reports it in main;
+// what it finds in a manifest is its result, never an error.
 #pragma once
 
 #include <exception>

@@ -27,7 +27,7 @@ std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day)
 
 std::optional<framework::EcPoint> KeyResource(HINSTANCE module, int id)
 {
-    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));  // RT_RCDATA
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), RT_RCDATA);
     HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
     const char* text = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
     if (!text)
@@ -56,11 +56,9 @@ std::uint64_t HighestSerial()
 
 void StoreHighestSerial(std::uint64_t serial)
 {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kUpdateKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+    framework::RegKey owned = framework::CreateRegKey(HKEY_CURRENT_USER, kUpdateKey, KEY_SET_VALUE);
+    if (!owned)
         return;
-    framework::RegKey owned(key);
     std::string text = std::to_string(serial);
     RegSetValueExA(owned.get(), kSerialValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>(text.size() + 1));

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "command_line.h"
+#include "framework/failure.h"
 #include "explain.h"
 #include "manifest_check.h"
 #include "manifest_input.h"
@@ -126,6 +127,9 @@ int main(int argc, char** argv)
         int code = Run(argc, argv, out);
         std::fwrite(out.data(), 1, out.size(), stdout);
         return code;
+    } catch (const framework::Failure&) {
+        std::fprintf(stderr, "manifest-tool: a system service failed (SHA-256, or memory)\n");
+        return 2;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "manifest-tool: %s\n", error.what());
         return 2;
