@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -91,11 +90,7 @@ int DiffVerb(const CommandLine& line, bool keyed, std::string& out)
 {
     UpdateManifest old = ReadUpdateManifest(LoadManifest(line.files[0]).path);
     UpdateManifest fresh = ReadUpdateManifest(LoadManifest(line.files[1]).path);
-    std::vector<VersionFields> bounds = Boundaries(old);
-    for (const VersionFields& bound : Boundaries(fresh))
-        bounds.push_back(bound);
-    std::sort(bounds.begin(), bounds.end());
-    bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
+    std::vector<VersionFields> bounds = Boundaries(old, fresh);
     std::vector<CoverageRow> before = Coverage(bounds, old, line.testMode, keyed);
     std::vector<CoverageRow> after = Coverage(bounds, fresh, line.testMode, keyed);
     out = line.json ? DiffJson(before, after, line.testMode) : DiffText(before, after, line.testMode);

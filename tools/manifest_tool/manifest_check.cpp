@@ -369,11 +369,7 @@ private:
         }
         if (CompareVersions(old.version.c_str(), manifest_.version.c_str()))
             return;
-        std::vector<VersionFields> bounds = Boundaries(old);
-        for (const VersionFields& b : Boundaries(manifest_))
-            bounds.push_back(b);
-        std::sort(bounds.begin(), bounds.end());
-        bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
+        std::vector<VersionFields> bounds = Boundaries(old, manifest_);
         std::vector<CoverageRow> before = Coverage(bounds, old, false, keyed());
         std::vector<CoverageRow> after = Coverage(bounds, manifest_, false, keyed());
         for (size_t i = 0; i < before.size(); ++i) {

@@ -124,6 +124,15 @@ std::vector<VersionFields> Boundaries(const UpdateManifest& manifest)
     return bounds;
 }
 
+std::vector<VersionFields> Boundaries(const UpdateManifest& a, const UpdateManifest& b)
+{
+    std::vector<VersionFields> bounds = Boundaries(a), more = Boundaries(b);
+    bounds.insert(bounds.end(), more.begin(), more.end());
+    std::sort(bounds.begin(), bounds.end());
+    bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
+    return bounds;
+}
+
 std::vector<CoverageRow> Coverage(const std::vector<VersionFields>& bounds,
                                   const UpdateManifest& manifest, bool testMode, bool keyed)
 {

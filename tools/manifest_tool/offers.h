@@ -41,6 +41,8 @@ bool ReadsAsFourNumbers(const std::string& text);
 
 // Every version the manifest names as a bound (min, max, Ver), in order, once each.
 std::vector<VersionFields> Boundaries(const UpdateManifest& manifest);
+// The bounds of two manifests together, for comparing their offers range by range.
+std::vector<VersionFields> Boundaries(const UpdateManifest& a, const UpdateManifest& b);
 
 // One range of installed versions, [from, to), and what every version in it
 // gets. The first row, below the lowest bound, is tried at the version just
