@@ -118,6 +118,18 @@ TEST_F(EndToEnd, AHiddenNormalRunRecordsTheUpdateAndHandsOnTheFileList)
         "Etadpu: http://update.velnor.example/vlnr/acme/mu/acme_mu.txt"));
 }
 
+// The product's own language library is ordinary C++: the run must reach
+// its lookups in the platform's member convention and go on to the end.
+TEST_F(EndToEnd, AHiddenRunUsesTheProductsKindOfLanguageLibrary)
+{
+    CopyFileTo(ProgramFolder() + "\\plain-language\\common.dll", install / "common.dll");
+    OfferUpdate(std::string(kServer) + "/vlnr/acme/all/acme_all.ini");
+    EXPECT_EQ(RunHost(""), 0u);
+    for (const char* key : {"IDC_NEXT", "IDC_BEFORE", "IDOK", "IDCANCEL", "IDC_WELCOMETIP"})
+        EXPECT_THAT(traces, testing::Contains(std::string("lookup 2052 Frame ") + key));
+    EXPECT_EQ(Recorded("UpdateVersion").text(), "1.0.0.6");
+}
+
 TEST_F(EndToEnd, TheUrlSwitchNamesTheManifest)
 {
     WriteRegDword(HKEY_CURRENT_USER, kInternetSettings, "ProxyEnable", 0);

@@ -5,6 +5,7 @@
 #include "companions/common/language_resource.h"
 #include "i18n/language.h"
 #include "startup/module_state.h"
+#include "support/debug_capture.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -112,29 +113,53 @@ TEST_F(Lookups, ItemTextIsAlwaysReplaced)
     DestroyWindow(parent);
 }
 
+#ifdef _WIN64
+#define MEMBER_CALL
+#else
+#define MEMBER_CALL __thiscall  // what C++ compilers give a member by default
+#endif
+
 // The positions in the table of virtual operations are the interface, not
 // the declaration in our header: call them by index, as another compiler's
-// caller would.
+// caller would, in the convention the platform gives members.
 TEST(LanguageLibrary, InitializeAndLookupTextSitAtPositionsTwoAndSeven)
 {
     HMODULE library = LoadLibraryA((ProgramFolder() + "\\common.dll").c_str());
     ASSERT_NE(library, nullptr);
-    auto get = reinterpret_cast<void* (__stdcall*)()>(
+    auto get = reinterpret_cast<void* (*)()>(
         reinterpret_cast<void*>(GetProcAddress(library, "GetLanguageResA")));
     ASSERT_NE(get, nullptr);
     void* object = get();
     void** table = *static_cast<void***>(object);
 
-    using Initialize = int(__stdcall*)(void*);
-    using LookupText = const char*(__stdcall*)(void*, int, const char*, const char*, void*);
+    using Initialize = int(MEMBER_CALL*)(void*);
+    using LookupText = const char*(MEMBER_CALL*)(void*, int, const char*, const char*, void*);
     reinterpret_cast<Initialize>(table[1])(object);
-    const char* text = reinterpret_cast<LookupText>(table[6])(object, 1033, "Frame", "IDOK", nullptr);
+    auto lookup = reinterpret_cast<LookupText>(table[6]);
+    const char* text = lookup(object, 1033, "Frame", "IDOK", nullptr);
     ASSERT_NE(text, nullptr);
     EXPECT_STREQ(text, "&OK");
-    EXPECT_EQ(reinterpret_cast<LookupText>(table[6])(object, 1033, "Frame", "NoSuchKey", nullptr),
-              nullptr);
-    EXPECT_EQ(reinterpret_cast<LookupText>(table[6])(object, 1033, "NoSuchSection", "IDOK", nullptr),
-              nullptr);
+    EXPECT_EQ(lookup(object, 1033, "Frame", "NoSuchKey", nullptr), nullptr);
+    EXPECT_EQ(lookup(object, 1033, "NoSuchSection", "IDOK", nullptr), nullptr);
+}
+
+// A library built as plain C++ classes with the compiler's defaults, as the
+// product's own is: each lookup must reach it with the language, "Frame" and
+// the key, and its texts must come back.
+TEST_F(Lookups, AnOrdinaryCppLibraryGetsTheLookupsAndGivesTheTexts)
+{
+    Module().languageResource = LoadLanguageLibrary((ProgramFolder() + "\\plain-language").c_str());
+    ASSERT_NE(Module().languageResource, nullptr);
+    Module().languageResource->Initialize();
+    Module().LanguageId = 2052;
+    DebugCapture capture;
+    const char* keys[] = {"IDC_NEXT", "IDS_SEARCHERROR", "IDC_WELCOMETIP"};
+    std::vector<std::string> expected;
+    for (const char* key : keys) {
+        EXPECT_EQ(LoadLocalizedString(key, 7), std::string("plain ") + key);
+        expected.push_back(std::string("lookup 2052 Frame ") + key);
+    }
+    EXPECT_EQ(capture.Texts(), expected);
 }
 
 }  // namespace

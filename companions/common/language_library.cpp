@@ -82,20 +82,19 @@ LanguageTable ParseLanguageFile(std::istream& in)
 
 class FileLanguageResource : public LanguageResource {
 public:
-    void __stdcall Reserved1() override {}
-    int __stdcall Initialize() override
+    void Reserved1() override {}
+    int Initialize() override
     {
         std::lock_guard<std::mutex> lock(mutex_);
         FindFolder();
         return 1;
     }
-    void __stdcall Reserved3() override {}
-    void __stdcall Reserved4() override {}
-    void __stdcall Reserved5() override {}
-    void __stdcall Reserved6() override {}
+    void Reserved3() override {}
+    void Reserved4() override {}
+    void Reserved5() override {}
+    void Reserved6() override {}
 
-    const char* __stdcall LookupText(int languageId, const char* section, const char* key,
-                                     void*) override
+    const char* LookupText(int languageId, const char* section, const char* key, void*) override
     {
         if (!section || !key)
             return nullptr;
