@@ -15,6 +15,7 @@
 #include "support/process.h"
 #include "support/registry.h"
 #include "support/temp_folder.h"
+#include "support/url_cache.h"
 
 using testing::ElementsAre;
 using testing::ElementsAreArray;
@@ -104,6 +105,7 @@ TEST_F(EndToEnd, AHiddenNormalRunRecordsTheUpdateAndHandsOnTheFileList)
 
     std::string copy = appData / "Velnor\\VLNRUpdate\\VLNRUpdate.exe";
     EXPECT_EQ(ReadFileBytes(copy), package);
+    EXPECT_FALSE(InUrlCache(std::string(kServer) + "/pack.exe")) << "no third copy of the package";
     EXPECT_EQ(Recorded("HasUpdate").dword(), 1u);
     EXPECT_EQ(Recorded("UpdateVersion").text(), "1.0.0.6");
     EXPECT_EQ(Recorded("UpdatePath").text(), copy);

@@ -10,8 +10,10 @@
 namespace {
 
 constexpr DWORD_PTR kContext = 1;
-constexpr DWORD kRequestFlags =
-    INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_AUTO_REDIRECT;
+// Every transfer comes from the server, and none is kept in the user's
+// internet cache: that copy of each package would stay there for ever.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
+                                INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE;
 constexpr UINT kChunk = 1023;
 // A server that stops answering fails the transfer after this long, so that
 // an unattended run always ends (the platform may otherwise wait for ever).
