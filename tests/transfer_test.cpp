@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 
+#include "support/debug_capture.h"
 #include "support/http_test_server.h"
 #include "support/long_runs.h"
 #include "support/notice_window.h"
@@ -394,6 +395,54 @@ TEST_F(Transfer, RandomHeadsNeverCrashTheSessionOrLeaveAPartialFile)
     std::printf("%d random heads, %d failed transfers\n", runs, failures);
 }
 
+// No server holds a run for ever: a body that drips ends at the transfer's
+// deadline, and a refused body that never ends (declared over the limit, or
+// unlike the pin) ends the transfer at once, whatever WinINet would do with
+// the rest of it on closing.
+TEST_F(Transfer, NoServerHoldsATransferForEver)
+{
+    ScriptedResponse drip = Response(200, Body(2000));
+    drip.dripMs = 50;  // 100 seconds in all
+    ScriptedResponse endless =
+        RawResponse("HTTP/1.1 200 OK\r\nContent-Length: 1099511627776\r\n", Body(1 << 16));
+    endless.endless = true;
+    ScriptedResponse overLimit = endless;
+    overLimit.head = "HTTP/1.1 200 OK\r\nContent-Length: 1048577\r\n";
+    PackagePin pinned = ReadPackagePin("", "1000");
+    const std::uint64_t any = ~0ull;
+    struct Case {
+        const char* name;
+        ScriptedResponse response;
+        PackagePin pin;
+        std::uint64_t maxLength;
+        const char* trace;
+    } cases[] = {
+        {"a dripping body", drip, {}, any, "Transfer deadline passed"},
+        {"an endless body unlike the pin", endless, pinned, any, "Package size mismatch"},
+        {"an endless body over the limit", overLimit, {}, 1 << 20, "Declared length over the limit"},
+    };
+    for (const Case& c : cases) {
+        window.notices.clear();
+        deleted = false;
+        {
+            HttpTestServer own;  // stopped before the session is waited for
+            own.Serve("/p.exe", c.response);
+            DebugCapture capture;
+            auto* session = new ObservedSession(own.Url("/p.exe"), target, window.hwnd(), deleted);
+            session->m_pin = c.pin;
+            session->m_maxLength = c.maxLength;
+            session->m_deadlineFloorMs = 1000;
+            ASSERT_EQ(session->Start(), 0);
+            EXPECT_TRUE(window.WaitForCompletion(20000)) << c.name;
+            EXPECT_TRUE(FailedAndLeftNoFile()) << c.name;
+            // What the sockets' buffers hold, not a body read to its end.
+            EXPECT_LT(own.StreamedBytes(), 8u << 20) << c.name;
+            EXPECT_THAT(capture.Texts(), testing::Contains(c.trace)) << c.name;
+        }
+        ASSERT_TRUE(PumpUntil([this] { return deleted.load(); })) << c.name;
+    }
+}
+
 TEST(TransferRules, PercentLocationAndLength)
 {
     EXPECT_EQ(ProgressPercent(1023, 5000), 20u);
@@ -409,6 +458,12 @@ TEST(TransferRules, PercentLocationAndLength)
     EXPECT_EQ(ParseContentLength("12abc"), std::nullopt);
     EXPECT_EQ(ParseContentLength(""), std::nullopt);
     EXPECT_EQ(ParseContentLength("99999999999999999999999"), std::nullopt);
+
+    const std::uint64_t day = 24ull * 3600 * 1000;
+    EXPECT_EQ(TransferDeadlineMs(0), kTransferDeadlineFloorMs);
+    EXPECT_EQ(TransferDeadlineMs(100 << 20), kTransferDeadlineFloorMs + 25'600'000u) << "100 MB";
+    EXPECT_EQ(TransferDeadlineMs(4096, 500), 1500u);
+    EXPECT_EQ(TransferDeadlineMs(~0ull), day) << "a day at most, without overflow";
 }
 
 }  // namespace

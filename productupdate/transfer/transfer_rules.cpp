@@ -1,5 +1,6 @@
 #include "transfer_rules.h"
 
+#include <algorithm>
 #include <limits>
 
 const char kHeaderBlock[] = "Accept: text/* */*\r\nUser-Agent:\xA1\xA1HttpClient\r\n";
@@ -42,4 +43,11 @@ UINT ProgressPercent(std::uint64_t received, std::uint64_t total)
     std::uint64_t percent = received / total * 100 + (received % total) * 100 / total;
     return percent > std::numeric_limits<UINT>::max() ? std::numeric_limits<UINT>::max()
                                                       : static_cast<UINT>(percent);
+}
+
+std::uint64_t TransferDeadlineMs(std::uint64_t declaredLength, std::uint64_t floorMs)
+{
+    constexpr std::uint64_t kDayMs = 24ull * 60 * 60 * 1000;
+    std::uint64_t perLength = declaredLength / 4096 * 1000;  // no overflow: declared / 4096 < 2^52
+    return std::min(kDayMs, floorMs + std::min(perLength, kDayMs));
 }

@@ -23,6 +23,14 @@ std::optional<std::string> FindRedirectLocation(const std::string& rawHeaders);
 // Nothing for any other text, which cannot tell whether a body arrived whole.
 std::optional<std::uint64_t> ParseContentLength(const std::string& text);
 
+// How long one transfer may take in all, from its request to its last byte,
+// for the declared length of its body: floorMs plus one second for every
+// 4 KiB declared, at most a day. Generous for any real line; it only ends a
+// server that drips its body to hold a run (and its mutex) for ever.
+constexpr std::uint64_t kTransferDeadlineFloorMs = 10 * 60 * 1000;
+std::uint64_t TransferDeadlineMs(std::uint64_t declaredLength,
+                                 std::uint64_t floorMs = kTransferDeadlineFloorMs);
+
 // received × 100 ÷ total, truncated, without overflow for any size; 100
 // for a declared length of 0.
 UINT ProgressPercent(std::uint64_t received, std::uint64_t total);

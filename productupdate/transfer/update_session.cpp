@@ -61,7 +61,8 @@ void PostNoWorker(HWND window)
 
 UpdateSession::UpdateSession(const std::string& url, const std::string& file, HWND notifyWindow)
     : InternetSession("Orlith", kContext, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0),
-      m_strUrl(url), m_hNotifyWnd(notifyWindow), m_strFile(file)
+      m_strUrl(url), m_hNotifyWnd(notifyWindow), m_strFile(file),
+      m_deadlineFloorMs(kTransferDeadlineFloorMs)
 {
 }
 
@@ -117,20 +118,24 @@ int UpdateSession::Download()
 
 void UpdateSession::Transfer(framework::OutputFile& file)
 {
-    std::unique_ptr<framework::HttpConnection> connection;
+    const ULONGLONG start = GetTickCount64();
     DWORD status = 0;
-    std::unique_ptr<framework::HttpRequest> request =
-        SendRequest(SplitHttpUrl(m_strUrl), connection, status);
+    framework::HttpRequest* request = &SendRequest(SplitHttpUrl(m_strUrl), status);
     if (IsRedirectStatus(status))
-        request = FollowRedirect(request, connection);
+        request = &FollowRedirect(*request);
     else if (!IsSuccessStatus(status))
         Fail();
     std::uint64_t total = DeclaredLength(*request);
+    if (total > m_maxLength) {
+        framework::DebugOutput("Declared length over the limit");
+        Fail();
+    }
     // A pinned package of another size is refused before its body is read.
     if (m_pin.size && *m_pin.size != total) {
         framework::DebugOutput("Package size mismatch");
         Fail();
     }
+    const ULONGLONG deadline = start + TransferDeadlineMs(total, m_deadlineFloorMs);
     std::optional<framework::Sha256> digest;
     if (m_pin.digest)
         digest.emplace();
@@ -144,6 +149,10 @@ void UpdateSession::Transfer(framework::OutputFile& file)
         // More than was declared is a broken response, whatever its bytes.
         if (received > total)
             Fail();
+        if (GetTickCount64() > deadline) {
+            framework::DebugOutput("Transfer deadline passed");
+            Fail();
+        }
         progress.percent = ProgressPercent(received, total);
         Notify(progress);
         file.Write(chunk, n);
@@ -163,52 +172,47 @@ void UpdateSession::Transfer(framework::OutputFile& file)
     }
 }
 
-std::unique_ptr<framework::HttpRequest> UpdateSession::SendRequest(
-    const framework::ParsedUrl& url, std::unique_ptr<framework::HttpConnection>& connection,
-    DWORD& status)
+framework::HttpRequest& UpdateSession::SendRequest(const framework::ParsedUrl& url, DWORD& status)
 {
-    connection = GetHttpConnection(url.server, url.port);
-    std::unique_ptr<framework::HttpRequest> request =
-        connection->OpenRequest("GET", url.object, kContext, kRequestFlags);
+    OpenRequest& open = m_requests.emplace_back();
+    open.connection = GetHttpConnection(url.server, url.port);
+    open.request = open.connection->OpenRequest("GET", url.object, kContext, kRequestFlags);
+    framework::HttpRequest& request = *open.request;
     // Set on the request itself: Wine does not hand a session's timeouts down.
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                          INTERNET_OPTION_RECEIVE_TIMEOUT})
-        request->SetOption(option, kNetworkTimeoutMs);
-    request->AddRequestHeaders(kHeaderBlock, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
-    request->SendRequest();
-    if (!request->QueryInfoStatusCode(status))
+        request.SetOption(option, kNetworkTimeoutMs);
+    request.AddRequestHeaders(kHeaderBlock, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+    request.SendRequest();
+    if (!request.QueryInfoStatusCode(status))
         Fail();
     return request;
 }
 
 // Followed once: the second answer must be a plain 200.
-std::unique_ptr<framework::HttpRequest> UpdateSession::FollowRedirect(
-    std::unique_ptr<framework::HttpRequest>& first,
-    std::unique_ptr<framework::HttpConnection>& connection)
+framework::HttpRequest& UpdateSession::FollowRedirect(framework::HttpRequest& first)
 {
     std::string headers;
-    if (!first->QueryInfo(HTTP_QUERY_RAW_HEADERS_CRLF, headers))
+    if (!first.QueryInfo(HTTP_QUERY_RAW_HEADERS_CRLF, headers))
         Fail();
     std::optional<std::string> location = FindRedirectLocation(headers);
     if (!location)
         Fail();
-    first.reset();
-    connection.reset();
     DWORD status = 0;
-    std::unique_ptr<framework::HttpRequest> second =
-        SendRequest(SplitHttpUrl(*location), connection, status);
+    framework::HttpRequest& second = SendRequest(SplitHttpUrl(*location), status);
     if (status != 200)
         Fail();
     return second;
 }
 
 void LaunchUpdateSession(const std::string& url, const std::string& file, HWND notifyWindow,
-                         const PackagePin& pin)
+                         const PackagePin& pin, std::uint64_t maxLength)
 {
     UpdateSession* session;
     try {
         session = new UpdateSession(url, file, notifyWindow);
         session->m_pin = pin;
+        session->m_maxLength = maxLength;
     } catch (...) {
         PostNoWorker(notifyWindow);
         return;

@@ -4,8 +4,11 @@
 // after its completion notice; nothing waits for it or stops it.
 #pragma once
 
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "download_notice.h"
 #include "package_pin.h"
@@ -30,23 +33,37 @@ public:
     HWND m_hNotifyWnd;
     std::string m_strFile;
     PackagePin m_pin;  // checked as the bytes arrive, when the manifest gave one
+    // A longer declared body fails before it is read.
+    std::uint64_t m_maxLength = std::numeric_limits<std::uint64_t>::max();
+    // The floor of the transfer's overall deadline (see TransferDeadlineMs).
+    std::uint64_t m_deadlineFloorMs;
 
 private:
+    // A request and its connection, closed only with the session, after the
+    // completion notice: Wine's WinINet reads what is left of a body when its
+    // request closes, so an endless body that was refused would otherwise
+    // hold the run until it ends.
+    struct OpenRequest {
+        std::unique_ptr<framework::HttpConnection> connection;
+        std::unique_ptr<framework::HttpRequest> request;
+    };
+
     static unsigned __stdcall DownloadThreadProc(void* parameter);
     // The transfer, on the worker: 0 on success, 1 on failure. A failure
     // after the file was opened deletes the file.
     int Download();
     void Notify(const DownloadNotice& notice);
-    std::unique_ptr<framework::HttpRequest> SendRequest(const framework::ParsedUrl& url,
-                                                        std::unique_ptr<framework::HttpConnection>& connection,
-                                                        DWORD& status);
-    std::unique_ptr<framework::HttpRequest> FollowRedirect(std::unique_ptr<framework::HttpRequest>& first,
-                                                           std::unique_ptr<framework::HttpConnection>& connection);
+    // Sends a GET for the URL; the request is then the last of m_requests.
+    framework::HttpRequest& SendRequest(const framework::ParsedUrl& url, DWORD& status);
+    framework::HttpRequest& FollowRedirect(framework::HttpRequest& first);
     void Transfer(framework::OutputFile& file);
+
+    std::vector<OpenRequest> m_requests;
 };
 
 // Creates and starts a session. Whatever stops it from running, a failed
 // internet handle included, ends in one posted failure notice to the window,
 // as a failed transfer would, so that the window never waits for ever.
 void LaunchUpdateSession(const std::string& url, const std::string& file, HWND notifyWindow,
-                         const PackagePin& pin = {});
+                         const PackagePin& pin = {},
+                         std::uint64_t maxLength = std::numeric_limits<std::uint64_t>::max());

@@ -12,6 +12,12 @@
 #include "wizard/up_to_date_page.h"
 #include "wizard/wizard_frame.h"
 
+namespace {
+// Far beyond any real manifest, which is a few hundred bytes: a larger one
+// is never fetched, let alone parsed.
+constexpr std::uint64_t kManifestLimit = 1 << 20;
+}  // namespace
+
 BOOL QueryPage::StartManifestQuery()
 {
     WizardPage::OnInitDialog();
@@ -21,7 +27,7 @@ BOOL QueryPage::StartManifestQuery()
     if (!testMode)
         company = framework::ReadProfileString("Version", "company", "self", Module().iniFilePath);
     ManifestLocation manifest = ChooseManifest(testMode, Module().manifestUrlOverride, company);
-    StartTransfer(manifest.url, manifest.fileName);
+    StartTransfer(manifest.url, manifest.fileName, {}, kManifestLimit);
     m_progress.SetRange(0, 100);
     return TRUE;
 }

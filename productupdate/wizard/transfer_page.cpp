@@ -34,11 +34,11 @@ void TransferPage::DoDataExchange(framework::DataExchange& exchange)
 }
 
 void TransferPage::StartTransfer(const std::string& url, const std::string& fileName,
-                                 const PackagePin& pin)
+                                 const PackagePin& pin, std::uint64_t maxLength)
 {
     std::string file = DownloadFolder();
     framework::AppendPath(file, fileName.c_str());
-    LaunchUpdateSession(url, file, hwnd(), pin);
+    LaunchUpdateSession(url, file, hwnd(), pin, maxLength);
 
     SetLocalizedItemText(hwnd(), IDC_WELCOMETIP, "IDC_WELCOMETIP");
     SetLocalizedItemText(hwnd(), statusId_, statusKey_);

@@ -3,6 +3,8 @@
 // and hands the outcome to the page that derives from it.
 #pragma once
 
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -19,9 +21,10 @@ protected:
 
     // Starts the session for the URL into fileName in the run's download
     // folder, then sets the page's texts and the frame's buttons. Called from
-    // the page's initialisation, after the base's.
-    void StartTransfer(const std::string& url, const std::string& fileName,
-                       const PackagePin& pin = {});
+    // the page's initialisation, after the base's. A body declared longer
+    // than maxLength fails the transfer.
+    void StartTransfer(const std::string& url, const std::string& fileName, const PackagePin& pin,
+                       std::uint64_t maxLength = std::numeric_limits<std::uint64_t>::max());
 
     // The one completion notice: the downloaded file, or nothing when the
     // transfer failed. A page that replaces itself here touches nothing of

@@ -163,6 +163,35 @@ bool HttpTestServer::WaitForResume()
     return !stopping_;
 }
 
+void HttpTestServer::Stream(SOCKET connection, const ScriptedResponse& response)
+{
+    if (response.body.empty())
+        return;
+    do {
+        for (size_t at = 0; at < response.body.size();) {
+            size_t n = response.dripMs ? 1 : response.body.size() - at;
+            if (stopping_ || !SendAll(connection, response.body.data() + at, n))
+                return;
+            at += n;
+            streamed_ += n;
+            if (response.dripMs)
+                Sleep(response.dripMs);
+        }
+    } while (response.endless);
+}
+
+void HttpTestServer::SendBody(SOCKET connection, const ScriptedResponse& response)
+{
+    size_t bodyEnd = std::min(response.body.size(), response.closeAfter);
+    size_t pause = std::min(response.pauseAfter, bodyEnd);
+    if (!SendAll(connection, response.body.data(), pause))
+        return;
+    if (pause < bodyEnd && WaitForResume())
+        SendAll(connection, response.body.data() + pause, bodyEnd - pause);
+    else if (response.pauseAfter != std::string::npos && pause == bodyEnd)
+        WaitForResume();  // a stall after everything that is sent
+}
+
 void HttpTestServer::Handle(SOCKET connection)
 {
     std::string request;
@@ -185,14 +214,12 @@ void HttpTestServer::Handle(SOCKET connection)
         Sleep(response.delayMs);
 
     std::string head = response.head + "\r\n";
-    size_t bodyEnd = std::min(response.body.size(), response.closeAfter);
-    size_t pause = std::min(response.pauseAfter, bodyEnd);
-    bool ok = SendAll(connection, head.data(), head.size()) &&
-              SendAll(connection, response.body.data(), pause);
-    if (ok && pause < bodyEnd && WaitForResume())
-        SendAll(connection, response.body.data() + pause, bodyEnd - pause);
-    else if (ok && response.pauseAfter != std::string::npos && pause == bodyEnd)
-        WaitForResume();  // a stall after everything that is sent
+    if (SendAll(connection, head.data(), head.size())) {
+        if (response.dripMs || response.endless)
+            Stream(connection, response);
+        else
+            SendBody(connection, response);
+    }
 
     shutdown(connection, SD_SEND);
     {

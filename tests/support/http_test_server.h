@@ -3,6 +3,7 @@
 // byte, so that a test can assert what went over the wire.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -18,6 +19,8 @@ struct ScriptedResponse {
     size_t closeAfter = std::string::npos;  // body bytes sent before the connection is closed
     size_t pauseAfter = std::string::npos;  // body bytes sent before waiting for Resume()
     DWORD delayMs = 0;                      // before anything is sent
+    DWORD dripMs = 0;     // when set, the body goes one byte at a time, this long apart
+    bool endless = false; // the body is sent again and again, until the peer or the server goes
 };
 
 // A response with Content-Length and "Connection: close" filled in.
@@ -46,12 +49,16 @@ public:
     std::vector<std::string> Requests() const;
     // The targets of the requests received, in order.
     std::vector<std::string> Targets() const;
+    // Body bytes of dripping and endless responses sent so far.
+    size_t StreamedBytes() const { return streamed_; }
 
 private:
     void AcceptLoop();
     void Handle(SOCKET connection);
     bool SendAll(SOCKET connection, const char* data, size_t size);
     bool WaitForResume();
+    void SendBody(SOCKET connection, const ScriptedResponse& response);
+    void Stream(SOCKET connection, const ScriptedResponse& response);
 
     SOCKET listener_ = INVALID_SOCKET;
     int port_ = 0;
@@ -59,6 +66,7 @@ private:
     std::condition_variable resumed_;
     bool stopping_ = false;
     bool resume_ = false;
+    std::atomic<size_t> streamed_{0};
     std::map<std::string, ScriptedResponse> responses_;
     std::vector<std::string> requests_;
     std::vector<SOCKET> connections_;
