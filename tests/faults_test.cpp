@@ -10,6 +10,7 @@
 
 #include "framework/handles.h"
 #include "framework/path.h"
+#include "package/held_package.h"
 #include "package/update_record.h"
 #include "startup/module_state.h"
 #include "support/http_test_server.h"
@@ -376,6 +377,51 @@ TEST_F(Faults, ManifestsOfEveryShapeEndTheRunAndAreDeleted)
         EXPECT_TRUE(RunEnds());
         EXPECT_FALSE(FileExists(Manifest()));
         EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, "HasUpdate").has_value(), c.offers);
+    }
+}
+
+// The package is checked again through the handle that then holds it, since
+// it sat in the temporary folder after its transfer; while held, nobody can
+// change, rename or delete it, but it can be copied and started.
+TEST_F(Faults, APackageIsCheckedAgainAndCannotChangeWhileHeld)
+{
+    std::string bytes = ReadFileBytes(ProgramFolder() + "\\record_args.exe");
+    PackagePin pin;
+    pin.digest = framework::Sha256Of(bytes.data(), bytes.size());
+    pin.size = bytes.size();
+    std::string altered = bytes;
+    altered[altered.size() / 2] ^= 1;
+    struct Case {
+        const char* name;
+        std::string file;
+        PackagePin pin;
+        bool held;
+    } cases[] = {
+        {"as pinned", bytes, pin, true},
+        {"unpinned", altered, {}, true},
+        {"altered after its transfer", altered, pin, false},
+        {"cut after its transfer", bytes.substr(0, 100), pin, false},
+        {"empty", "", {}, false},
+    };
+    for (const Case& c : cases) {
+        std::string path = folder.Write("VLNRUpdatePack.exe", c.file);
+        framework::FileHandle held = HoldPackage(path, c.pin);
+        EXPECT_EQ(bool(held), c.held) << c.name;
+        if (!held)
+            continue;
+        EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr),
+                  INVALID_HANDLE_VALUE)
+            << c.name;
+        EXPECT_FALSE(DeleteFileA(path.c_str())) << c.name;
+        EXPECT_FALSE(MoveFileExA(path.c_str(), (folder / "moved.exe").c_str(), MOVEFILE_REPLACE_EXISTING))
+            << c.name;
+        EXPECT_TRUE(CopyFileA(path.c_str(), (folder / "copy.exe").c_str(), FALSE)) << c.name;
+        EXPECT_EQ(ReadFileBytes(folder / "copy.exe"), c.file) << c.name;
+        ChildProcess started("\"" + path + "\" /Velnor", folder.path());
+        EXPECT_EQ(started.Wait().exitCode, 0u) << c.name;
+        held.reset();
+        EXPECT_TRUE(DeleteFileA(path.c_str())) << c.name;
     }
 }
 

@@ -1,19 +1,9 @@
 #include "download_page.h"
 
+#include "held_package.h"
 #include "mirror_pick.h"
 #include "package_launch.h"
 #include "wizard/wizard_frame.h"
-
-namespace {
-
-bool IsEmptyFile(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
-           data.nFileSizeLow == 0 && data.nFileSizeHigh == 0;
-}
-
-}  // namespace
 
 BOOL DownloadPage::OnInitDownload()
 {
@@ -35,12 +25,12 @@ void DownloadPage::OnTransferEnded(const std::optional<std::string>& package)
     if (!frame)
         return;
     if (package) {
-        // An empty file is no package, whatever length the server declared:
-        // recorded, it would offer an update that cannot run.
-        if (IsEmptyFile(*package))
-            DeleteFileA(package->c_str());
-        else
+        // Held, and checked again, until it has been copied or started.
+        if (framework::FileHandle held = HoldPackage(*package, frame->packagePin)) {
             LaunchPackage(*frame, *package);
+        } else {
+            DeleteFileA(package->c_str());
+        }
     }
     frame->DestroyWindow();
 }
