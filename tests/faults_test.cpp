@@ -350,9 +350,12 @@ TEST_F(Faults, ManifestsOfEveryShapeEndTheRunAndAreDeleted)
     const std::string valid = ::Manifest(url);
     std::wstring wide(valid.begin(), valid.end());
     std::string utf16 = "\xFF\xFE" + std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
-    std::string large;
-    for (int i = 0; i < 20000; ++i)
-        large += "[Section" + std::to_string(i) + "]\r\nkey=" + std::string(400, 'v') + "\r\n";
+    auto sections = [](int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i)
+            text += "[Section" + std::to_string(i) + "]\r\nkey=" + std::string(400, 'v') + "\r\n";
+        return text;
+    };
     struct Case {
         const char* name;
         std::string manifest;
@@ -360,7 +363,8 @@ TEST_F(Faults, ManifestsOfEveryShapeEndTheRunAndAreDeleted)
     } cases[] = {
         {"empty", "", false},
         {"binary", Bytes(5000), false},
-        {"eight megabytes", large + valid, true},
+        {"below a megabyte", sections(2000) + valid, true},
+        {"eight megabytes, never fetched whole", sections(20000) + valid, false},
         {"UTF-16", utf16, true},
         {"duplicate sections", valid + "[Full]\r\nVer=9.0.0.0\r\n[Packet0]\r\nmax=0.0.0.1\r\n", true},
         {"negative and huge counts",
