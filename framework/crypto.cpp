@@ -101,4 +101,16 @@ bool VerifyEcdsaP256(const EcPoint& publicKey, const Sha256Digest& digest,
                                  static_cast<ULONG>(signature.size()), 0) == 0;
 }
 
+std::uint64_t RandomU64()
+{
+    std::uint64_t value = 0;
+    if (BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&value), sizeof value,
+                        BCRYPT_USE_SYSTEM_PREFERRED_RNG) >= 0)
+        return value;
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<std::uint64_t>(counter.QuadPart) ^
+           (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32) ^ GetTickCount();
+}
+
 }  // namespace framework

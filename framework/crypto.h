@@ -44,4 +44,9 @@ using EcdsaSignature = std::array<uint8_t, 64>;
 bool VerifyEcdsaP256(const EcPoint& publicKey, const Sha256Digest& digest,
                      const EcdsaSignature& signature);
 
+// 64 bits from the system's random generator. Where it fails, a mix of the
+// clock, the process and the tick count: never the C runtime's rand(), which
+// nothing seeds and which gives every process the same sequence.
+std::uint64_t RandomU64();
+
 }  // namespace framework

@@ -16,8 +16,9 @@ std::optional<std::uint64_t> SizeOf(HANDLE file)
     return static_cast<std::uint64_t>(size.QuadPart);
 }
 
+// nullopt when the file cannot be read or the system cannot hash.
 std::optional<framework::Sha256Digest> DigestOf(HANDLE file)
-{
+try {
     framework::Sha256 digest;
     std::vector<char> buffer(1 << 16);
     DWORD read = 0;
@@ -26,6 +27,8 @@ std::optional<framework::Sha256Digest> DigestOf(HANDLE file)
             return digest.Finish();
         digest.Update(buffer.data(), read);
     }
+    return std::nullopt;
+} catch (const framework::Failure&) {
     return std::nullopt;
 }
 
