@@ -10,7 +10,9 @@
 #include "support/long_runs.h"
 #include "support/registry.h"
 #include "support/temp_folder.h"
+#include "startup/module_state.h"
 #include "update_check/evaluate_manifest.h"
+#include "update_check/rollout.h"
 #include "update_check/version_compare.h"
 
 using testing::ElementsAre;
@@ -276,6 +278,146 @@ TEST_F(Decision, MutatedManifestsNeverBreakTheDecision)
         }
     }
     std::printf("%d mutated manifests, %d offered an update\n", runs, offers);
+}
+
+TEST(RolloutRules, ShareWithdrawnListAndPlaces)
+{
+    struct {
+        const char* text;
+        std::optional<unsigned> share;
+    } shares[] = {{"0", 0u}, {"25", 25u}, {"100", 100u}, {"10%", std::nullopt}, {"-1", std::nullopt},
+                  {"101", std::nullopt}, {"ten", std::nullopt}, {"", std::nullopt}, {" 5", std::nullopt}};
+    for (const auto& c : shares)
+        EXPECT_EQ(RolloutShare(c.text), c.share) << "'" << c.text << "'";
+
+    EXPECT_THAT(WithdrawnVersions("1.0.0.6, 1.0.0.7 ,1.0.0.8"), ElementsAre("1.0.0.6", "1.0.0.7", "1.0.0.8"));
+    EXPECT_THAT(WithdrawnVersions(" , ,"), IsEmpty());
+
+    // A thousand installations: about a quarter take a 25% rollout, and the
+    // first quarter of one version is not the first quarter of the next.
+    std::mt19937_64 draws(20261209);
+    int first = 0, both = 0;
+    for (int i = 0; i < 1000; ++i) {
+        std::uint64_t draw = draws();
+        bool inSix = RolloutPlace(draw, "1.0.0.6") < 25;
+        first += inSix;
+        both += inSix && RolloutPlace(draw, "1.0.0.7") < 25;
+    }
+    EXPECT_GE(first, 220);
+    EXPECT_LE(first, 280);
+    EXPECT_LT(both, first / 2);
+}
+
+const char kRolloutDraw[] = "0123456789abcdef";
+
+std::string WithFull(const std::string& lines, const std::string& version = "1.0.0.6")
+{
+    return "[Full]\r\nVer=" + version + "\r\n" + lines + "PacketCount=1\r\n"
+           "[Packet0]\r\nmin=1.0.0.0\r\nmax=2.0.0.0\r\nFileCount=1\r\nFile0=http://p0/0\r\n";
+}
+
+TEST_F(Decision, ARolloutHoldsBackInstallationsAtOrAboveItsShare)
+{
+    unsigned place = RolloutPlace(0x0123456789abcdefull, "1.0.0.6");
+    std::string p = std::to_string(place);
+    std::string heldAt = "Update held back: rollout " + p + "%, place " + p;
+    struct Case {
+        std::string lines;
+        bool testMode;
+        bool offered;
+        std::string trace;  // the last trace line
+    } cases[] = {
+        {"Rollout=" + p + "\r\n", false, false, heldAt},
+        {"Rollout=" + std::to_string(place + 1) + "\r\n", false, true, "Start Downloading"},
+        {"Rollout=0\r\n", false, false, "Update held back: rollout 0%, place " + p},
+        {"Rollout=100\r\n", false, true, "Start Downloading"},
+        {"Rollout=10%\r\n", false, false, "Update held back: rollout '10%' unreadable, place " + p},
+        {"Rollout=\r\n", false, false, "Update held back: rollout '' unreadable, place " + p},
+        {"Rollout=0\r\n", true, true, "Start Downloading"},
+    };
+    for (const Case& c : cases) {
+        WriteRegString(HKEY_CURRENT_USER, kUpdateKey, "RolloutDraw", kRolloutDraw);
+        run = {};
+        run.installedVersion = "1.0.0.5";
+        run.testMode = c.testMode;
+        EXPECT_EQ(Evaluate(WithFull(c.lines)), c.offered) << c.lines;
+        EXPECT_EQ(urls.empty(), !c.offered) << c.lines;
+        EXPECT_EQ(run.offeredVersion, c.offered ? "1.0.0.6" : "") << c.lines;
+        ASSERT_FALSE(capture.Texts().empty());
+        EXPECT_EQ(capture.Texts().back(), c.trace) << c.lines;
+    }
+
+    // Without Rollout nothing is drawn; with one, the draw is made once and kept.
+    DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
+    run.testMode = 0;
+    EXPECT_TRUE(Evaluate(WithFull("")));
+    EXPECT_FALSE(ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, "RolloutDraw"));
+    Evaluate(WithFull("Rollout=50\r\n"));
+    auto drawn = ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, "RolloutDraw");
+    ASSERT_TRUE(drawn);
+    EXPECT_EQ(drawn->text().size(), 16u);
+    std::vector<std::string> held = capture.Texts();
+    Evaluate(WithFull("Rollout=50\r\n"));
+    EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, "RolloutDraw")->text(), drawn->text());
+    EXPECT_EQ(capture.Texts(), held) << "the same place in every run";
+}
+
+TEST_F(Decision, AWithdrawnPendingUpdateIsTakenBackBeforeTheDecision)
+{
+    ModuleState saved = Module();
+    Module().userDataDirectory = folder.path();
+    std::string own = folder / "VLNRUpdate\\VLNRUpdate.exe";
+    std::string elsewhere = folder / "elsewhere.exe";
+    struct Case {
+        const char* name;
+        std::string withdrawn;
+        DWORD hasUpdate;
+        std::string path;
+        bool testMode;
+        bool heldOpen;
+        bool taken;             // the record is gone
+        const char* trace;      // the withdrawal's trace line, if any
+    } cases[] = {
+        {"withdrawn", "1.0.0.4, 1.0.0.6", 1, own, false, false, true, "Update 1.0.0.6 withdrawn"},
+        {"another version", "1.0.0.4,1.0.0.7", 1, own, false, false, false, nullptr},
+        {"a copy elsewhere", "1.0.0.6", 1, elsewhere, false, false, true, "Update 1.0.0.6 withdrawn"},
+        {"a copy in use", "1.0.0.6", 1, own, false, true, true,
+         "Update 1.0.0.6 withdrawn; its copy could not be deleted"},
+        {"no pending update", "1.0.0.6", 0, own, false, false, false, nullptr},
+        {"test mode", "1.0.0.6", 1, own, true, false, false, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
+        folder.Write("VLNRUpdate\\VLNRUpdate.exe", "pending");
+        folder.Write("elsewhere.exe", "pending");
+        WriteRegDword(HKEY_CURRENT_USER, kUpdateKey, "HasUpdate", c.hasUpdate);
+        WriteRegString(HKEY_CURRENT_USER, kUpdateKey, "UpdateVersion", "1.0.0.6");
+        WriteRegString(HKEY_CURRENT_USER, kUpdateKey, "UpdatePath", c.path);
+        WriteRegDword(HKEY_CURRENT_USER, kUpdateKey, "force", 0);
+        WriteRegDword(HKEY_CURRENT_USER, kUpdateKey, "Silent", 1);
+        framework::FileHandle inUse;
+        if (c.heldOpen)
+            inUse.reset(CreateFileA(own.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        run = {};
+        run.installedVersion = "1.0.0.5";
+        run.testMode = c.testMode;
+
+        // The newer offer of the same manifest is decided as if nothing
+        // had been recorded, in the same run.
+        EXPECT_TRUE(Evaluate(WithFull("Withdrawn=" + c.withdrawn + "\r\n", "1.0.0.7")));
+        EXPECT_THAT(capture.Texts(), testing::Contains(std::string(c.taken ? "strRegVersion= " : "strRegVersion=1.0.0.6 ") +
+                                                       "lpLocalVersion=1.0.0.5 szVersion=1.0.0.7 hasRegVersion=" +
+                                                       (c.taken ? "0" : "1")));
+        for (const char* name : {"HasUpdate", "UpdateVersion", "UpdatePath", "force", "Silent"})
+            EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, name).has_value(), !c.taken) << name;
+        EXPECT_EQ(FileExists(own), !c.taken || c.path != own || c.heldOpen);
+        EXPECT_TRUE(FileExists(elsewhere)) << "never a file the record names elsewhere";
+        std::vector<std::string> traces = capture.Texts();
+        EXPECT_EQ(std::count(traces.begin(), traces.end(), std::string(c.trace ? c.trace : "")),
+                  c.trace ? 1 : 0);
+    }
+    Module() = saved;
 }
 
 }  // namespace

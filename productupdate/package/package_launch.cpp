@@ -48,17 +48,25 @@ bool ReplaceCopy(const std::string& packagePath, const std::string& folder, cons
 
 }  // namespace
 
+std::optional<std::string> PendingCopyPath()
+{
+    std::string copy = Module().userDataDirectory;
+    if (!framework::AppendPath(copy, "VLNRUpdate") || !framework::AppendPath(copy, "VLNRUpdate.exe"))
+        return std::nullopt;
+    return copy;
+}
+
 void RecordUpdate(const RunParameters& run, std::string packagePath)
 {
-    std::string folder = Module().userDataDirectory;
-    if (!framework::AppendPath(folder, "VLNRUpdate"))
+    std::optional<std::string> copy = PendingCopyPath();
+    if (!copy)
         return;
+    std::string folder = framework::RemoveFileSpec(*copy);
     CreateDirectoryA(folder.c_str(), nullptr);
-    std::string copy = folder;
-    if (!framework::AppendPath(copy, "VLNRUpdate.exe") || !ReplaceCopy(packagePath, folder, copy))
+    if (!ReplaceCopy(packagePath, folder, *copy))
         return;
 
     SettingsKeyStore store;
     store.SetRegistryName("Velnor");
-    WriteUpdateRecord(store, {run.offeredVersion, copy, run.forceUpdate, run.silentUpdate});
+    WriteUpdateRecord(store, {run.offeredVersion, *copy, run.forceUpdate, run.silentUpdate});
 }

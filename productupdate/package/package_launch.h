@@ -3,6 +3,7 @@
 // pending update for the product to install.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "wizard/run_parameters.h"
@@ -13,3 +14,7 @@ void LaunchPackage(const RunParameters& run, std::string packagePath);
 // update record under Software\Velnor\Update. The copy replaces an earlier
 // one only once it is whole; a failed copy leaves that one and writes nothing.
 void RecordUpdate(const RunParameters& run, std::string packagePath);
+
+// <user data>\VLNRUpdate\VLNRUpdate.exe, the one pending copy the module
+// writes; nullopt when the path does not fit.
+std::optional<std::string> PendingCopyPath();

@@ -5,6 +5,8 @@
 
 #include "framework/debug_output.h"
 #include "framework/registry.h"
+#include "package/withdrawal.h"
+#include "rollout.h"
 #include "settings/settings_key_store.h"
 #include "signing/manifest_trust.h"
 #include "startup/module_state.h"
@@ -53,6 +55,22 @@ bool AlreadyPending(const RunParameters& run)
     return version == run.offeredVersion && (silent != 0) == (run.silentUpdate != 0);
 }
 
+// A staged rollout that does not reach this installation yet. Test mode
+// takes every offer; a manifest without Rollout offers to everyone and
+// draws nothing.
+bool HeldBack(const UpdateManifest& manifest, const RunParameters& run)
+{
+    if (run.testMode || !manifest.rollout)
+        return false;
+    std::optional<unsigned> share = RolloutShare(*manifest.rollout);
+    unsigned place = RolloutPlace(InstallationDraw(), manifest.version);
+    if (share && place < *share)
+        return false;
+    std::string rollout = share ? std::to_string(*share) + "%" : "'" + *manifest.rollout + "' unreadable";
+    framework::DebugOutput("Update held back: rollout " + rollout + ", place " + std::to_string(place));
+    return true;
+}
+
 }  // namespace
 
 bool TakeDecision(const UpdateDecision& decision, const UpdateManifest& manifest, bool keyed,
@@ -79,6 +97,10 @@ bool EvaluateManifest(const std::string& manifestPath, RunParameters& run, int& 
     force = 0;
     UpdateManifest manifest = ReadUpdateManifest(manifestPath);
     info = manifest.info;
+    // A withdrawn pending update goes first, so that a good offer of the
+    // same manifest is decided as if none had been recorded.
+    if (!run.testMode)
+        WithdrawPendingUpdate(WithdrawnVersions(manifest.withdrawn));
 
     std::optional<std::string> registryVersion;
     framework::RegKey key =
@@ -93,6 +115,9 @@ bool EvaluateManifest(const std::string& manifestPath, RunParameters& run, int& 
 
     UpdateDecision decision =
         DecideUpdate(manifest, run.installedVersion, registryVersion, run.testMode != 0);
+    // Held back, the run goes on as one that is offered nothing.
+    if (decision.newer && decision.offer() && HeldBack(manifest, run))
+        decision = UpdateDecision{};
     bool offer = TakeDecision(decision, manifest, !Module().updateKeys.empty(), run, force, urls);
 
     DeleteFileA(manifestPath.c_str());

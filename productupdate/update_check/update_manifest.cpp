@@ -105,5 +105,9 @@ UpdateManifest ReadUpdateManifest(const std::string& path)
     manifest.pin = ReadPackagePin(file.Text("Full", "sha256", ""), file.Text("Full", "size", ""));
     manifest.expires = file.Text("Full", "Expires", "");
     manifest.serial = file.Text("Full", "Serial", "");
+    for (const std::string& key : file.Keys("Full"))
+        if (_stricmp(key.c_str(), "Rollout") == 0)
+            manifest.rollout = file.Text("Full", "Rollout", "");
+    manifest.withdrawn = file.Text("Full", "Withdrawn", "");
     return manifest;
 }

@@ -29,6 +29,8 @@ struct UpdateManifest {
     PackagePin pin;                  // of the fallback list's package
     std::string expires;             // a UTC time after which the manifest is stale, if any
     std::string serial;              // raised by the publisher with every manifest, if any
+    std::optional<std::string> rollout;  // the share of installations offered the version, if given
+    std::string withdrawn;               // versions taken back, comma-separated, if any
 };
 
 // Reads the file with the semantics of the private-profile functions. Counts
