@@ -18,6 +18,7 @@
 #include "support/temp_folder.h"
 #include "tool_error.h"
 #include "update_check/evaluate_manifest.h"
+#include "update_check/rollout.h"
 
 using testing::ElementsAre;
 using testing::HasSubstr;
@@ -111,6 +112,8 @@ protected:
             WriteRegString(HKEY_CURRENT_USER, kUpdateKey, "UpdateVersion", *installation.recorded);
             WriteRegDword(HKEY_CURRENT_USER, kUpdateKey, "Silent", installation.recordedSilent);
         }
+        if (installation.draw)
+            StoreInstallationDraw(*installation.draw);
         Evaluation e{};
         e.run.installedVersion = installation.installed;
         e.run.testMode = installation.testMode;
@@ -138,11 +141,12 @@ protected:
         EXPECT_EQ(told.pin.size, made.run.packagePin.size);
         EXPECT_EQ(told.trace, made.trace);
         // The offer before the repeat check is what the module fetches, unless it is pending.
-        if (!told.alreadyPending) {
+        if (!told.alreadyPending && !told.heldBack) {
             EXPECT_EQ(told.offer.offered, made.result);
             EXPECT_EQ(told.offer.urls, made.urls);
         }
-        EXPECT_EQ(told.alreadyPending, installation.recorded && told.offer.offered && !made.result);
+        EXPECT_EQ(told.alreadyPending,
+                  installation.recorded && !told.heldBack && told.offer.offered && !made.result);
     }
 
     TempFolder folder;
@@ -170,6 +174,43 @@ TEST_F(ManifestTool, ExplainsWhatTheModuleDecidesOnEveryGeneratedManifest)
     }
 }
 
+// The same, with staged rollouts and withdrawals: random shares (some of
+// them unreadable), withdrawal lists that often hold the recorded version,
+// and installations with their own draws.
+TEST_F(ManifestTool, ExplainsRolloutsAndWithdrawalsAsTheModuleDecides)
+{
+    ManifestMaker maker(20261209);
+    std::mt19937_64 draws(42);
+    const char* shares[] = {"0", "1", "25", "50", "99", "100", "10%", "", "-1"};
+    int held = 0, withdrawn = 0;
+    for (int i = 0; i < 120; ++i) {
+        Installation installation;
+        installation.installed = maker.Version();
+        if (maker.Pick(2) == 0)
+            installation.recorded = maker.Version();
+        installation.testMode = maker.Pick(6) == 0;
+        installation.draw = draws();
+        std::string keys;
+        if (maker.Pick(4))
+            keys += "Rollout=" + std::string(shares[maker.Pick(9)]) + "\r\n";
+        if (maker.Pick(2))
+            keys += "Withdrawn=" + maker.Version() + " , " +
+                    (installation.recorded && maker.Pick(2) ? *installation.recorded : maker.Version()) + "\r\n";
+        std::string manifest = maker.Manifest();
+        manifest.insert(std::string("[Full]\r\n").size(), keys);
+        SCOPED_TRACE(manifest + "installed " + installation.installed + " recorded " +
+                     installation.recorded.value_or("none") + (installation.testMode ? " test" : ""));
+        ExpectAgreement(manifest, installation);
+        Explanation told = Explain(LoadManifest(Write(manifest)), installation);
+        held += told.heldBack;
+        withdrawn += told.withdrawn;
+        if (HasFailure())
+            return;
+    }
+    EXPECT_GT(held, 5) << "the cases reach the rollout";
+    EXPECT_GT(withdrawn, 5) << "the cases reach the withdrawal";
+}
+
 // Every range of the coverage table gets, at any version in it, what the
 // module decides for that version.
 TEST_F(ManifestTool, CoverageRowsHoldForEveryVersionInTheirRange)
@@ -192,7 +233,7 @@ TEST_F(ManifestTool, CoverageRowsHoldForEveryVersionInTheirRange)
             }
             for (const std::string& version : inside) {
                 SCOPED_TRACE(manifest + "installed " + version);
-                Installation installation{version, std::nullopt, 0, test, {}, std::nullopt};
+                Installation installation{version, std::nullopt, 0, test, {}, std::nullopt, std::nullopt};
                 Evaluation made = Evaluate(manifest, installation);
                 EXPECT_EQ(row.offer.offered, made.result);
                 EXPECT_EQ(row.offer.urls, made.urls);
@@ -281,6 +322,12 @@ TEST_F(ManifestTool, CheckReportsEachTrapInItsSectionAndKey)
         {"expired", kFull + "Expires=2020-01-01T00:00:00Z\r\n", Severity::Error, "Full", "Expires"},
         {"unreadable Expires", kFull + "Expires=next week\r\n", Severity::Error, "Full", "Expires"},
         {"unreadable Serial", kFull + "Serial=7a\r\n", Severity::Error, "Full", "Serial"},
+        {"Rollout no percentage", kFull + "Rollout=10%\r\n", Severity::Error, "Full", "Rollout"},
+        {"Rollout above 100", kFull + "Rollout=101\r\n", Severity::Error, "Full", "Rollout"},
+        {"Rollout 0", kFull + "Rollout=0\r\n", Severity::Warning, "Full", "Rollout"},
+        {"Rollout unknown to older modules", kFull + "Rollout=25\r\n", Severity::Note, "Full", "Rollout"},
+        {"Ver withdrawn", kFull + "Withdrawn=2.4.0.2, 2.4.0.3\r\n", Severity::Error, "Full", "Withdrawn"},
+        {"Withdrawn not four numbers", kFull + "Withdrawn=2.4.0.x\r\n", Severity::Warning, "Full", "Withdrawn"},
     };
     CheckOptions options;
     options.now = 1800000000;  // 2027-01-15
@@ -347,7 +394,7 @@ TEST_F(ManifestTool, TheDemoManifestIsClean)
 
 TEST_F(ManifestTool, ExplainsAKeyedModuleRefusingOrTakingASignedManifest)
 {
-    Installation installation{"1.0.0.5", std::nullopt, 0, false, {}, std::nullopt};
+    Installation installation{"1.0.0.5", std::nullopt, 0, false, {}, std::nullopt, std::nullopt};
     installation.keys = {*PublicKeyFromPem(ReadFileBytes(Fixture("key-public.pem")))};
     Explanation signedOne = Explain(LoadManifest(Fixture("run-signed.ini")), installation);
     EXPECT_TRUE(signedOne.trusted);
@@ -389,7 +436,7 @@ TEST_F(ManifestTool, BadInputIsRefusedClearlyOrAnsweredRight)
     std::string utf16 = "\xff\xfe";
     for (char c : text)
         utf16 += c, utf16 += '\0';
-    Installation installation{"2.3.0.17", std::nullopt, 0, false, {}, std::nullopt};
+    Installation installation{"2.3.0.17", std::nullopt, 0, false, {}, std::nullopt, std::nullopt};
     ExpectAgreement(utf16, installation);
     EXPECT_TRUE(Explain(LoadManifest(Write(utf16)), installation).result);
 
@@ -424,7 +471,7 @@ TEST_F(ManifestToolProgram, ExplainJsonIsTheExplanation)
     ManifestMaker maker(99);
     for (int i = 0; i < 12; ++i) {
         std::string path = Write(maker.Manifest());
-        Installation installation{maker.Version(), std::nullopt, 0, i % 3 == 0, {}, std::nullopt};
+        Installation installation{maker.Version(), std::nullopt, 0, i % 3 == 0, {}, std::nullopt, std::nullopt};
         std::string arguments = "explain " + Quote(path) + " --installed " + installation.installed + " --json";
         if (i % 2) {
             installation.recorded = maker.Version();
@@ -477,6 +524,36 @@ TEST_F(ManifestToolProgram, DiffNamesOnlyTheRangesWhoseOfferChanged)
               "       http://h/p\n");
     EXPECT_EQ(Run("diff " + Quote(old) + " " + Quote(old)).output,
               "every installed version gets the same offer\n");
+}
+
+TEST_F(ManifestToolProgram, RolloutsAreShownAndDecidedForAGivenDraw)
+{
+    const std::string draw = "0123456789abcdef";
+    unsigned place = RolloutPlace(0x0123456789abcdefull, "2.4.0.3");
+    auto manifest = [&](const std::string& rollout) {
+        return Write(Full(1) + "Rollout=" + rollout + "\r\n" + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\n" + kOneFile));
+    };
+    struct {
+        std::string rollout;
+        bool held;
+    } cases[] = {{std::to_string(place), true}, {std::to_string(place + 1), false}, {"100", false}, {"ten", true}};
+    for (const auto& c : cases) {
+        ProcessResult result = Run("explain " + Quote(manifest(c.rollout)) + " --installed 2.3.0.0 --draw " + draw);
+        EXPECT_EQ(result.exitCode, 0u) << result.errorOutput;
+        EXPECT_EQ(result.output.find("held back by the rollout") != std::string::npos, c.held)
+            << c.rollout << "\n" << result.output;
+        EXPECT_THAT(result.output, HasSubstr("rollout place  " + std::to_string(place) + "\n")) << result.output;
+    }
+    EXPECT_EQ(Run("explain " + Quote(manifest("5")) + " --installed 2.3.0.0 --draw 12").exitCode, 2u);
+
+    EXPECT_THAT(Run("coverage " + Quote(manifest("25"))).output,
+                HasSubstr("[Packet0], 1 URL, force 0, silent 0, to 25% of installations (Rollout)"));
+    ProcessResult diff = Run("diff " + Quote(manifest("5")) + " " + Quote(manifest("25")));
+    EXPECT_THAT(diff.output, HasSubstr("2.0.0.0 up to 2.4.0.3:\n  old: [Packet0], 1 URL, force 0, silent 0, to 5%"));
+    EXPECT_THAT(diff.output, HasSubstr("  new: [Packet0], 1 URL, force 0, silent 0, to 25%"));
+    std::string withdrawing = Write(Full(0) + "Withdrawn=2.4.0.1,2.4.0.2\r\n");
+    EXPECT_THAT(Run("diff " + Quote(Write(Full(0))) + " " + Quote(withdrawing)).output,
+                HasSubstr("Withdrawn: (none) -> 2.4.0.1, 2.4.0.2\n"));
 }
 
 }  // namespace

@@ -22,7 +22,16 @@ std::optional<std::uint64_t> ReadDraw()
 {
     framework::RegKey key = framework::OpenRegKey(HKEY_CURRENT_USER, kUpdateKey, KEY_READ);
     std::string text;
-    if (!key || !framework::QueryRegString(key.get(), kDrawValue, text) || text.size() != 16)
+    if (!key || !framework::QueryRegString(key.get(), kDrawValue, text))
+        return std::nullopt;
+    return ParseDraw(text);
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> ParseDraw(const std::string& text)
+{
+    if (text.size() != 16)
         return std::nullopt;
     std::uint64_t draw = 0;
     for (char c : text) {
@@ -34,7 +43,7 @@ std::optional<std::uint64_t> ReadDraw()
     return draw;
 }
 
-void StoreDraw(std::uint64_t draw)
+void StoreInstallationDraw(std::uint64_t draw)
 {
     framework::RegKey key = framework::CreateRegKey(HKEY_CURRENT_USER, kUpdateKey, KEY_SET_VALUE);
     if (!key)
@@ -43,8 +52,6 @@ void StoreDraw(std::uint64_t draw)
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(draw));
     RegSetValueExA(key.get(), kDrawValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
 }
-
-}  // namespace
 
 std::optional<unsigned> RolloutShare(const std::string& text)
 {
@@ -71,7 +78,7 @@ std::uint64_t InstallationDraw()
     if (std::optional<std::uint64_t> kept = ReadDraw())
         return *kept;
     std::uint64_t draw = framework::RandomU64();
-    StoreDraw(draw);  // unstored, this run still has a fair place
+    StoreInstallationDraw(draw);  // unstored, this run still has a fair place
     return draw;
 }
 

@@ -18,8 +18,12 @@ std::optional<unsigned> RolloutShare(const std::string& text);
 unsigned RolloutPlace(std::uint64_t draw, const std::string& version);
 
 // The installation's draw, kept as "RolloutDraw" under the update record's
-// key; drawn from the system's generator and stored when there is none.
+// key (16 lowercase hex digits); drawn from the system's generator and
+// stored when there is none.
 std::uint64_t InstallationDraw();
+void StoreInstallationDraw(std::uint64_t draw);
+// A draw as it is kept; nullopt for any other text.
+std::optional<std::uint64_t> ParseDraw(const std::string& text);
 
 // The versions of a Withdrawn text: comma-separated, blanks around the
 // commas allowed, empty items left out.

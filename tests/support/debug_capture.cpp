@@ -82,6 +82,7 @@ std::vector<std::string> DebugCapture::Texts(DWORD processId) const
 
 void DebugCapture::Clear()
 {
+    Lines();  // so that no line written before this one arrives after it
     std::lock_guard<std::mutex> lock(mutex_);
     lines_.clear();
 }

@@ -7,7 +7,7 @@
 const char kUsage[] =
     "usage: manifest-tool check MANIFEST [--strict] [--key PUBLIC.pem]... [--previous SERIAL|OLD.ini]\n"
     "       manifest-tool explain MANIFEST --installed V [--recorded V [--recorded-silent N]] [--test]\n"
-    "                             [--key PUBLIC.pem]... [--previous SERIAL]\n"
+    "                             [--key PUBLIC.pem]... [--previous SERIAL] [--draw RolloutDraw]\n"
     "       manifest-tool coverage MANIFEST [--test] [--key PUBLIC.pem]...\n"
     "       manifest-tool diff OLD NEW [--test] [--key PUBLIC.pem]...\n"
     "Every verb takes --json. check exits 1 on errors (and on warnings with --strict);\n"
@@ -59,6 +59,8 @@ CommandLine ParseCommandLine(int argc, char** argv)
             line.recorded = value();
         else if (arg == "--recorded-silent" && line.verb == "explain")
             line.recordedSilent = SilentValue(value());
+        else if (arg == "--draw" && line.verb == "explain")
+            line.draw = value();
         else if (arg == "--key")
             line.keyFiles.push_back(value());
         else if (arg == "--previous" && (line.verb == "check" || line.verb == "explain"))

@@ -14,6 +14,7 @@ struct CommandLine {
     std::optional<std::string> installed;
     std::optional<std::string> recorded;
     int recordedSilent = 0;
+    std::optional<std::string> draw;  // the installation's RolloutDraw
     std::vector<std::string> keyFiles;
     std::optional<std::string> previous;  // a Serial, or the manifest published before
 };

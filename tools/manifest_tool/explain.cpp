@@ -1,5 +1,6 @@
 #include "explain.h"
 
+#include <algorithm>
 #include <fstream>
 
 #include "framework/debug_output.h"
@@ -10,6 +11,7 @@
 #include "startup/module_state.h"
 #include "tool_error.h"
 #include "update_check/evaluate_manifest.h"
+#include "update_check/rollout.h"
 
 namespace {
 
@@ -22,6 +24,14 @@ void RecordState(const Installation& installation)
     }
     if (installation.acceptedSerial)
         StoreHighestSerial(*installation.acceptedSerial);
+    if (installation.draw)
+        StoreInstallationDraw(*installation.draw);
+}
+
+bool Traced(const std::vector<std::string>& trace, const std::string& start)
+{
+    return std::any_of(trace.begin(), trace.end(),
+                       [&](const std::string& line) { return line.rfind(start, 0) == 0; });
 }
 
 // The evaluation deletes the manifest it reads: it gets a copy.
@@ -52,6 +62,10 @@ void Evaluate(const ManifestInput& manifest, const Installation& installation, E
     out.silent = run.silentUpdate;
     out.offeredVersion = run.offeredVersion;
     out.pin = run.packagePin;
+    // Read back inside the sandbox: the draw given, or the one the module made.
+    UpdateManifest read = ReadUpdateManifest(manifest.path);
+    if (read.rollout && !installation.testMode)
+        out.place = RolloutPlace(InstallationDraw(), read.version);
 }
 
 }  // namespace
@@ -66,13 +80,17 @@ Explanation Explain(const ManifestInput& manifest, const Installation& installat
         Evaluate(manifest, installation, out);
         out.trace = trace.lines();
     }
-    out.baseIsRecorded = installation.recorded.has_value();
-    out.base = installation.recorded.value_or(installation.installed);
     UpdateManifest read = ReadUpdateManifest(manifest.path);
+    out.withdrawn = installation.recorded && Traced(out.trace, "Update " + *installation.recorded + " withdrawn");
+    out.heldBack = Traced(out.trace, "Update held back:");
+    // A withdrawn record is decided as if there were none.
+    std::optional<std::string> recorded = out.withdrawn ? std::nullopt : installation.recorded;
+    out.baseIsRecorded = recorded.has_value();
+    out.base = recorded.value_or(installation.installed);
     out.ver = read.version;
     out.offer = OfferFor(read, installation.installed, installation.testMode,
-                         !installation.keys.empty(), installation.recorded);
-    out.alreadyPending = out.trusted && out.offer.offered && !out.result;
+                         !installation.keys.empty(), recorded);
+    out.alreadyPending = out.trusted && out.offer.offered && !out.result && !out.heldBack;
     return out;
 }
 
@@ -85,6 +103,10 @@ std::string Verdict(const Explanation& explanation, const Installation& installa
     if (!offer.newer)
         return "nothing: Ver " + explanation.ver + " is not above the base version " + explanation.base +
                (explanation.baseIsRecorded ? " (the recorded UpdateVersion)" : " (the installed one)");
+    if (explanation.heldBack)
+        return "nothing: held back by the rollout (Rollout " + explanation.offer.rollout.value_or("") +
+               ", this installation's place " + std::to_string(explanation.place.value_or(0)) +
+               "; places below the share take it)";
     if (explanation.alreadyPending)
         return "nothing: the same offer is already pending (HasUpdate 1, UpdateVersion " +
                *installation.recorded + ", Silent " + std::to_string(installation.recordedSilent) + ")";

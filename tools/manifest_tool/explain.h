@@ -19,6 +19,7 @@ struct Installation {
     bool testMode = false;
     std::vector<framework::EcPoint> keys;         // the module is built with them
     std::optional<std::uint64_t> acceptedSerial;  // the highest Serial it accepted before
+    std::optional<std::uint64_t> draw;            // its RolloutDraw; none: the module draws one
 };
 
 struct Explanation {
@@ -30,6 +31,9 @@ struct Explanation {
     // What the module's evaluation gave:
     bool result = false;
     bool alreadyPending = false;  // the offer is the one recorded as pending
+    bool withdrawn = false;       // the recorded update was taken back first
+    bool heldBack = false;        // the rollout does not reach this installation yet
+    std::optional<unsigned> place;  // its place in the rollout of Ver, when there is a Rollout
     int force = 0;
     int silent = 1;
     std::vector<std::string> urls;

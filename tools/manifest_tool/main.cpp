@@ -16,6 +16,7 @@
 #include "signing/manifest_signature.h"
 #include "signing/manifest_trust.h"
 #include "transfer/package_pin.h"
+#include "update_check/rollout.h"
 #include "tool_error.h"
 
 namespace {
@@ -68,6 +69,11 @@ int ExplainVerb(const CommandLine& line, const std::vector<framework::EcPoint>& 
     installation.recordedSilent = line.recordedSilent;
     installation.testMode = line.testMode;
     installation.keys = keys;
+    if (line.draw) {
+        installation.draw = ParseDraw(*line.draw);
+        if (!installation.draw)
+            throw ToolError("--draw takes the installation's RolloutDraw, 16 hex digits such as 0123456789abcdef");
+    }
     if (line.previous) {
         installation.acceptedSerial = ParseDecimal(*line.previous);
         if (!installation.acceptedSerial)
@@ -93,7 +99,8 @@ int DiffVerb(const CommandLine& line, bool keyed, std::string& out)
     std::vector<VersionFields> bounds = Boundaries(old, fresh);
     std::vector<CoverageRow> before = Coverage(bounds, old, line.testMode, keyed);
     std::vector<CoverageRow> after = Coverage(bounds, fresh, line.testMode, keyed);
-    out = line.json ? DiffJson(before, after, line.testMode) : DiffText(before, after, line.testMode);
+    out = line.json ? DiffJson(old, fresh, before, after, line.testMode)
+                    : DiffText(old, fresh, before, after, line.testMode);
     return 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include "framework/path.h"
 #include "offers.h"
+#include "rollout_check.h"
 #include "signing/manifest_signature.h"
 #include "signing/manifest_trust.h"
 #include "update_check/version_compare.h"
@@ -41,6 +42,7 @@ public:
         CheckFallback();
         CheckSigning();
         CheckAgainstPrevious();
+        CheckRolloutAndWithdrawal(manifest_, findings_);
         return findings_;
     }
 

@@ -4,6 +4,7 @@
 
 #include "framework/debug_output.h"
 #include "update_check/evaluate_manifest.h"
+#include "update_check/rollout.h"
 #include "update_check/update_decision.h"
 
 namespace {
@@ -56,6 +57,8 @@ Offer OfferFor(const UpdateManifest& manifest, const std::string& installed, boo
     offer.silent = run.silentUpdate;
     offer.pin = run.packagePin;
     offer.version = run.offeredVersion;
+    if (offer.offered && !testMode)
+        offer.rollout = manifest.rollout;
     return offer;
 }
 
@@ -77,6 +80,10 @@ std::string DescribeOffer(const Offer& offer, bool testMode)
                            ", silent " + std::to_string(offer.silent);
         if (offer.fallback && offer.packet >= 0)
             text += " ([Packet" + std::to_string(offer.packet) + "] applies but lists no file)";
+        if (offer.rollout)
+            text += RolloutShare(*offer.rollout)
+                        ? ", to " + *offer.rollout + "% of installations (Rollout)"
+                        : ", to none: Rollout '" + *offer.rollout + "' is no percentage";
         return text;
     }
     if (!offer.newer)

@@ -22,6 +22,7 @@ struct Offer {
     int force = 0;
     int silent = 1;  // a run starts with 1 and keeps it unless a packet applies
     std::string version;
+    std::optional<std::string> rollout;  // [Full] Rollout of an offer outside test mode, if any
 };
 
 // The offer for an installation, with the version of a package it already
@@ -29,7 +30,8 @@ struct Offer {
 Offer OfferFor(const UpdateManifest& manifest, const std::string& installed, bool testMode, bool keyed,
                const std::optional<std::string>& recorded = std::nullopt);
 
-// The same package, flags and version: an installation could not tell them apart.
+// The same package, flags and version: an installation could not tell them
+// apart. The rollout is not part of it: it decides who gets the offer.
 bool SameOffer(const Offer& a, const Offer& b);
 
 // One line for people: "[Packet0] 2 URLs, force 0, silent 1" or "nothing: up to date".

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "json.h"
+#include "update_check/rollout.h"
 
 namespace {
 
@@ -77,6 +78,7 @@ std::string OfferJson(const Offer& offer, bool testMode)
         .Number("silent", offer.silent)
         .Text("version", offer.version)
         .Raw("pin", PinJson(offer.pin))
+        .Raw("rollout", offer.rollout ? JsonString(*offer.rollout) : "null")
         .Text("text", OfferText(offer, testMode))
         .str();
 }
@@ -101,6 +103,20 @@ std::string Table(const std::vector<std::pair<std::string, std::string>>& lines)
     for (const auto& [left, right] : lines)
         out += left + std::string(width + 2 - left.size(), ' ') + right + "\n";
     return out;
+}
+
+// A changed offer, or the same offer to another share of installations.
+bool Changed(const CoverageRow& before, const CoverageRow& after)
+{
+    return !SameOffer(before.offer, after.offer) || before.offer.rollout != after.offer.rollout;
+}
+
+std::string WithdrawnText(const UpdateManifest& manifest)
+{
+    std::string text;
+    for (const std::string& version : WithdrawnVersions(manifest.withdrawn))
+        text += (text.empty() ? "" : ", ") + version;
+    return text.empty() ? "(none)" : text;
 }
 
 std::string Side(const char* name, const Offer& offer, bool testMode)
@@ -149,7 +165,12 @@ std::string ExplainText(const Explanation& e, const Installation& installation)
                                            std::to_string(installation.recordedSilent));
     if (installation.testMode)
         lines.emplace_back("test mode", "on");
+    if (e.withdrawn)
+        lines.emplace_back("withdrawn", "the recorded " + *installation.recorded +
+                                            " is taken back: its record and copy go first");
     lines.emplace_back("base version", e.base + (e.baseIsRecorded ? " (recorded)" : " (installed)"));
+    if (e.place)
+        lines.emplace_back("rollout place", std::to_string(*e.place) + (installation.draw ? "" : " (of a random draw: give --draw)"));
     lines.emplace_back("Ver", e.ver);
     lines.emplace_back("decision", Verdict(e, installation));
     if (e.result) {
@@ -179,6 +200,9 @@ std::string ExplainJson(const Explanation& e, const Installation& installation)
                .Flag("baseIsRecorded", e.baseIsRecorded)
                .Raw("decision", OfferJson(e.offer, installation.testMode))
                .Flag("alreadyPending", e.alreadyPending)
+               .Flag("withdrawn", e.withdrawn)
+               .Flag("heldBack", e.heldBack)
+               .Raw("place", e.place ? std::to_string(*e.place) : "null")
                .Flag("result", e.result)
                .Raw("urls", JsonStrings(e.urls))
                .Number("force", e.force)
@@ -208,12 +232,15 @@ std::string CoverageJson(const std::vector<CoverageRow>& rows, bool testMode)
     return JsonObject().Flag("test", testMode).Raw("rows", JsonArray(items)).str() + "\n";
 }
 
-std::string DiffText(const std::vector<CoverageRow>& before, const std::vector<CoverageRow>& after,
+std::string DiffText(const UpdateManifest& old, const UpdateManifest& fresh,
+                     const std::vector<CoverageRow>& before, const std::vector<CoverageRow>& after,
                      bool testMode)
 {
     std::string out;
+    if (WithdrawnText(old) != WithdrawnText(fresh))
+        out += "Withdrawn: " + WithdrawnText(old) + " -> " + WithdrawnText(fresh) + "\n";
     for (size_t i = 0; i < before.size(); ++i) {
-        if (SameOffer(before[i].offer, after[i].offer))
+        if (!Changed(before[i], after[i]))
             continue;
         out += RangeText(before[i]) + ":\n" + Side("old", before[i].offer, testMode) +
                Side("new", after[i].offer, testMode);
@@ -221,12 +248,13 @@ std::string DiffText(const std::vector<CoverageRow>& before, const std::vector<C
     return out.empty() ? "every installed version gets the same offer\n" : out;
 }
 
-std::string DiffJson(const std::vector<CoverageRow>& before, const std::vector<CoverageRow>& after,
+std::string DiffJson(const UpdateManifest& old, const UpdateManifest& fresh,
+                     const std::vector<CoverageRow>& before, const std::vector<CoverageRow>& after,
                      bool testMode)
 {
     std::vector<std::string> items;
     for (size_t i = 0; i < before.size(); ++i) {
-        if (SameOffer(before[i].offer, after[i].offer))
+        if (!Changed(before[i], after[i]))
             continue;
         JsonObject json;
         json.Text("from", VersionText(before[i].from));
@@ -239,5 +267,13 @@ std::string DiffJson(const std::vector<CoverageRow>& before, const std::vector<C
                             .Raw("new", OfferJson(after[i].offer, testMode))
                             .str());
     }
-    return JsonObject().Flag("test", testMode).Raw("changed", JsonArray(items)).str() + "\n";
+    return JsonObject()
+               .Flag("test", testMode)
+               .Raw("withdrawn", JsonObject()
+                                     .Raw("old", JsonStrings(WithdrawnVersions(old.withdrawn)))
+                                     .Raw("new", JsonStrings(WithdrawnVersions(fresh.withdrawn)))
+                                     .str())
+               .Raw("changed", JsonArray(items))
+               .str() +
+           "\n";
 }

@@ -17,8 +17,11 @@ std::string ExplainJson(const Explanation& explanation, const Installation& inst
 std::string CoverageText(const std::vector<CoverageRow>& rows, bool testMode);
 std::string CoverageJson(const std::vector<CoverageRow>& rows, bool testMode);
 
-// The rows of the same ranges in the old and the new manifest.
-std::string DiffText(const std::vector<CoverageRow>& before, const std::vector<CoverageRow>& after,
+// The rows of the same ranges in the old and the new manifest, with what
+// each withdraws.
+std::string DiffText(const UpdateManifest& old, const UpdateManifest& fresh,
+                     const std::vector<CoverageRow>& before, const std::vector<CoverageRow>& after,
                      bool testMode);
-std::string DiffJson(const std::vector<CoverageRow>& before, const std::vector<CoverageRow>& after,
+std::string DiffJson(const UpdateManifest& old, const UpdateManifest& fresh,
+                     const std::vector<CoverageRow>& before, const std::vector<CoverageRow>& after,
                      bool testMode);
