@@ -8,6 +8,7 @@
 
 #include "framework/path.h"
 #include "signing/manifest_signature.h"
+#include "signing/manifest_trust.h"
 #include "startup/module_state.h"
 #include "support/debug_capture.h"
 #include "support/http_test_server.h"
@@ -171,6 +172,43 @@ TEST_F(Trust, WithoutAKeyTheNetworkIsTrustedButAPinIsStillChecked)
     flipped[0] ^= 1;
     Run(Fixture("run-signed.ini"), flipped);
     ExpectRefused("Package digest mismatch");
+}
+
+// A key resource that does not read is a build meant to check that cannot:
+// it refuses every manifest, signed or not, instead of trusting the network.
+TEST_F(Trust, AModuleWhoseKeyDoesNotReadRefusesEveryManifest)
+{
+    HMODULE junk = LoadLibraryExA((ProgramFolder() + "\\junk_key.dll").c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(junk, nullptr);
+    EXPECT_TRUE(HasUnreadableUpdateKey(junk));
+    EXPECT_TRUE(LoadUpdateKeys(junk).empty());
+    FreeLibrary(junk);
+    EXPECT_FALSE(HasUnreadableUpdateKey(GetModuleHandleA(nullptr))) << "no key at all is no broken key";
+
+    Module().updateKeys.clear();
+    Module().updateKeyUnreadable = true;
+    for (const char* manifest : {"run.ini", "run-signed.ini"}) {
+        Forget();
+        Run(Fixture(manifest), package);
+        ExpectRefused("Update key unreadable");
+        EXPECT_THAT(targets, testing::Not(Contains(kPackage))) << manifest;
+    }
+}
+
+// A manifest that a keyed module does not trust takes nothing back either.
+TEST_F(Trust, AnUntrustedManifestWithdrawsNothing)
+{
+    std::string copy = Module().userDataDirectory + "\\VLNRUpdate\\VLNRUpdate.exe";
+    folder.Write("UserData\\VLNRUpdate\\VLNRUpdate.exe", "pending");
+    WriteRegDword(HKEY_CURRENT_USER, kUpdateKey, "HasUpdate", 1);
+    WriteRegString(HKEY_CURRENT_USER, kUpdateKey, "UpdateVersion", "1.0.0.6");
+    WriteRegString(HKEY_CURRENT_USER, kUpdateKey, "UpdatePath", copy);
+    Run("[Full]\r\nVer=1.0.0.7\r\nWithdrawn=1.0.0.6\r\nPacketCount=0\r\nFileCount=0\r\n", package);
+    EXPECT_THAT(traces, Contains("Manifest signature invalid"));
+    EXPECT_THAT(traces, testing::Not(Contains("Update 1.0.0.6 withdrawn")));
+    EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, "HasUpdate")->dword(), 1u);
+    EXPECT_TRUE(FileExists(copy));
 }
 
 }  // namespace

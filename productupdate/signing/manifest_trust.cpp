@@ -35,6 +35,11 @@ std::optional<framework::EcPoint> KeyResource(HINSTANCE module, int id)
     return PublicKeyFromPem(std::string_view(text, SizeofResource(module, resource)));
 }
 
+bool HasKeyResource(HINSTANCE module, int id)
+{
+    return FindResourceA(module, MAKEINTRESOURCEA(id), RT_RCDATA) != nullptr;
+}
+
 }  // namespace
 
 std::uint64_t NowSeconds()
@@ -71,6 +76,14 @@ std::vector<framework::EcPoint> LoadUpdateKeys(HINSTANCE module)
         if (auto key = KeyResource(module, id))
             keys.push_back(*key);
     return keys;
+}
+
+bool HasUnreadableUpdateKey(HINSTANCE module)
+{
+    for (int id : {IDR_UPDATE_KEY, IDR_UPDATE_NEXT_KEY})
+        if (HasKeyResource(module, id) && !KeyResource(module, id))
+            return true;
+    return false;
 }
 
 std::optional<std::uint64_t> ParseUtcTime(const std::string& text)

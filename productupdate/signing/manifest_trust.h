@@ -18,6 +18,11 @@
 // a planned rotation. Empty for a build without a key.
 std::vector<framework::EcPoint> LoadUpdateKeys(HINSTANCE module);
 
+// True when the module holds a key resource that is no P-256 public key: a
+// build meant to check signatures that cannot, which must then refuse every
+// manifest rather than trust the network.
+bool HasUnreadableUpdateKey(HINSTANCE module);
+
 enum class ManifestVerdict { Trusted, SignatureInvalid, Expired, SerialRolledBack };
 
 struct Freshness {

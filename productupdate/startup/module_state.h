@@ -21,6 +21,7 @@ struct ModuleState {
     std::string iniFilePath;          // VLNR.INI in the data directory, set by each run
     std::string manifestUrlOverride;  // the run's URL switch
     std::vector<framework::EcPoint> updateKeys;  // the publisher's keys; empty: the network is trusted
+    bool updateKeyUnreadable = false;            // a key resource that does not read: trust nothing
 };
 
 ModuleState& Module();

@@ -37,6 +37,7 @@ BOOL UpdateApp::InitInstance()
 {
     ModuleState& module = Module();
     module.updateKeys = LoadUpdateKeys(framework::ModuleInstance());
+    module.updateKeyUnreadable = HasUnreadableUpdateKey(framework::ModuleInstance());
     std::string installDirectory = GetInstallDirectory();
 
     module.languageResource = LoadLanguageLibrary(installDirectory.c_str());

@@ -1,6 +1,7 @@
 #include "query_page.h"
 
 #include "evaluate_manifest.h"
+#include "framework/debug_output.h"
 #include "framework/path.h"
 #include "i18n/language.h"
 #include "manifest_location.h"
@@ -62,6 +63,13 @@ void QueryPage::OnManifestReady(const std::string& manifestPath)
     WizardFrame* frame = Frame();
     if (!frame)
         return;
+    // A build whose key does not read trusts no manifest: it was meant to check.
+    if (Module().updateKeyUnreadable) {
+        framework::DebugOutput("Update key unreadable");
+        DeleteFileA(manifestPath.c_str());
+        OnManifestFailed();
+        return;
+    }
     // A manifest that this build cannot trust is no manifest at all.
     if (!AcceptManifest(manifestPath, Module().updateKeys)) {
         DeleteFileA(manifestPath.c_str());
