@@ -73,11 +73,10 @@ bool TakeDecision(const UpdateDecision& decision, const UpdateManifest& manifest
     return true;
 }
 
-bool EvaluateManifest(const std::string& manifestPath, RunParameters& run, int& force,
+bool EvaluateManifest(const UpdateManifest& manifest, RunParameters& run, int& force,
                       std::vector<std::string>& urls, std::string& info)
 {
     force = 0;
-    UpdateManifest manifest = ReadUpdateManifest(manifestPath);
     info = manifest.info;
 
     std::optional<std::string> registryVersion;
@@ -94,7 +93,5 @@ bool EvaluateManifest(const std::string& manifestPath, RunParameters& run, int& 
     UpdateDecision decision =
         DecideUpdate(manifest, run.installedVersion, registryVersion, run.testMode != 0);
     bool offer = TakeDecision(decision, manifest, !Module().updateKeys.empty(), run, force, urls);
-
-    DeleteFileA(manifestPath.c_str());
     return offer && !AlreadyPending(run);
 }

@@ -13,7 +13,7 @@
 
 namespace {
 
-void RecordState(const Installation& installation)
+void RecordState(const Installation& installation, const std::string& channel)
 {
     if (installation.recorded) {
         SettingsKeyStore store;
@@ -21,7 +21,7 @@ void RecordState(const Installation& installation)
         WriteUpdateRecord(store, {*installation.recorded, "", 0, installation.recordedSilent});
     }
     if (installation.acceptedSerial)
-        StoreHighestSerial(*installation.acceptedSerial);
+        StoreHighestSerial(channel, *installation.acceptedSerial);
 }
 
 // The evaluation deletes the manifest it reads: it gets a copy.
@@ -36,19 +36,18 @@ std::string CopyOf(const ManifestInput& manifest)
     return path;
 }
 
-void Evaluate(const ManifestInput& manifest, const Installation& installation, Explanation& out)
+void Evaluate(const ManifestInput& manifest, const Installation& installation, const std::string& channel,
+              Explanation& out)
 {
-    std::string copy = CopyOf(manifest);
     Module().updateKeys = installation.keys;
-    out.trusted = AcceptManifest(copy, installation.keys);
-    if (!out.trusted) {
-        DeleteFileA(copy.c_str());
+    std::optional<UpdateManifest> accepted = AcceptManifest(CopyOf(manifest), channel, installation.keys);
+    out.trusted = accepted.has_value();
+    if (!out.trusted)
         return;
-    }
     RunParameters run;
     run.installedVersion = installation.installed;
     run.testMode = installation.testMode ? 1 : 0;
-    out.result = EvaluateManifest(copy, run, out.force, out.urls, out.info);
+    out.result = EvaluateManifest(*accepted, run, out.force, out.urls, out.info);
     out.silent = run.silentUpdate;
     out.offeredVersion = run.offeredVersion;
     out.pin = run.packagePin;
@@ -59,11 +58,12 @@ void Evaluate(const ManifestInput& manifest, const Installation& installation, E
 Explanation Explain(const ManifestInput& manifest, const Installation& installation)
 {
     Explanation out;
+    out.channel = installation.channel.value_or(framework::ReadProfileString("Full", "Channel", "", manifest.path));
     {
         RegistrySandbox sandbox;
-        RecordState(installation);
+        RecordState(installation, out.channel);
         framework::TraceCollector trace;
-        Evaluate(manifest, installation, out);
+        Evaluate(manifest, installation, out.channel, out);
         out.trace = trace.lines();
     }
     out.baseIsRecorded = installation.recorded.has_value();

@@ -68,6 +68,7 @@ int ExplainVerb(const CommandLine& line, const std::vector<framework::EcPoint>& 
     installation.recordedSilent = line.recordedSilent;
     installation.testMode = line.testMode;
     installation.keys = keys;
+    installation.channel = line.channel;
     if (line.previous) {
         installation.acceptedSerial = ParseDecimal(*line.previous);
         if (!installation.acceptedSerial)
