@@ -192,8 +192,9 @@ TEST(Signing, OnlyTheOneEncodingOfASignatureIsAccepted)
     for (const Case& c : cases) {
         std::optional<framework::EcdsaSignature> read = SignatureFromDer(c.der);
         EXPECT_EQ(read.has_value(), c.accepted) << c.name;
-        if (read && c.accepted && std::string(c.name) == "as written")
+        if (read && c.accepted && std::string(c.name) == "as written") {
             EXPECT_EQ(*read, *parsed);
+        }
     }
     // Whole manifests: the high-S twin of a true signature does not verify.
     std::vector<uint8_t> twin = Sequence(MinimalInteger(r), MinimalInteger(highS));
