@@ -1,5 +1,7 @@
 #include "manifest_trust.h"
 
+#include <algorithm>
+
 #include "framework/debug_output.h"
 #include "framework/registry.h"
 #include "manifest_signature.h"
@@ -94,15 +96,15 @@ std::optional<std::uint64_t> ParseUtcTime(const std::string& text)
     return days * 86400 + *hour * 3600 + *minute * 60 + *second;
 }
 
-ManifestVerdict JudgeManifest(std::string_view bytes, const UpdateManifest& manifest,
-                              const std::string& channel, const std::vector<framework::EcPoint>& keys,
-                              std::uint64_t nowSeconds, std::uint64_t highestSerial)
+bool SignedByOneOf(std::string_view bytes, const std::vector<framework::EcPoint>& keys)
 {
-    bool signedByOne = false;
-    for (const framework::EcPoint& key : keys)
-        signedByOne = signedByOne || ManifestSignatureHolds(bytes, key);
-    if (!signedByOne)
-        return ManifestVerdict::SignatureInvalid;
+    return std::any_of(keys.begin(), keys.end(),
+                       [&](const framework::EcPoint& key) { return ManifestSignatureHolds(bytes, key); });
+}
+
+ManifestVerdict JudgeSignedManifest(const UpdateManifest& manifest, const std::string& channel,
+                                    std::uint64_t nowSeconds, std::uint64_t highestSerial)
+{
     if (!manifest.duplicates.empty())
         return ManifestVerdict::Ambiguous;
     if (manifest.channel.empty() || manifest.expires.empty() || manifest.serial.empty())
@@ -172,16 +174,13 @@ std::optional<UpdateManifest> ReadHeldManifest(const std::string& path, const st
     if (keys.empty())
         return ReadUpdateManifest(path);
     // The signature first: nothing of an unsigned text is parsed.
-    bool signedByOne = false;
-    for (const framework::EcPoint& key : keys)
-        signedByOne = signedByOne || ManifestSignatureHolds(*bytes, key);
-    if (!signedByOne) {
-        framework::DebugOutput("Manifest signature invalid");
+    if (!SignedByOneOf(*bytes, keys)) {
+        framework::DebugOutput(VerdictTrace(ManifestVerdict::SignatureInvalid));
         return std::nullopt;
     }
     UpdateManifest manifest = ReadUpdateManifest(path);  // the held, verified bytes
     std::uint64_t highest = HighestSerial(channel);
-    ManifestVerdict verdict = JudgeManifest(*bytes, manifest, channel, keys, NowSeconds(), highest);
+    ManifestVerdict verdict = JudgeSignedManifest(manifest, channel, NowSeconds(), highest);
     framework::DebugOutput(VerdictTrace(verdict));
     if (verdict != ManifestVerdict::Trusted)
         return std::nullopt;

@@ -29,13 +29,15 @@ enum class ManifestVerdict {
     SerialRolledBack,  // Serial is below the highest accepted on the channel, or no number
 };
 
-// The rules on plain values, in the order above: bytes are the whole file,
-// manifest their reading; channel is the manifest path the run fetched;
-// nowSeconds and the times are seconds since 1970 in UTC; highestSerial is
-// the highest this user accepted on the channel.
-ManifestVerdict JudgeManifest(std::string_view bytes, const UpdateManifest& manifest,
-                              const std::string& channel, const std::vector<framework::EcPoint>& keys,
-                              std::uint64_t nowSeconds, std::uint64_t highestSerial);
+// Whether the whole file's bytes end in a signature line that verifies with one of the keys.
+bool SignedByOneOf(std::string_view bytes, const std::vector<framework::EcPoint>& keys);
+
+// The rules after the signature, on plain values, in the order above:
+// manifest is the reading of the signed bytes; channel is the manifest path
+// the run fetched; nowSeconds and the times are seconds since 1970 in UTC;
+// highestSerial is the highest this user accepted on the channel.
+ManifestVerdict JudgeSignedManifest(const UpdateManifest& manifest, const std::string& channel,
+                                    std::uint64_t nowSeconds, std::uint64_t highestSerial);
 
 // The trace line of a verdict: "Manifest signature verified" for Trusted.
 const char* VerdictTrace(ManifestVerdict verdict);
