@@ -10,6 +10,7 @@
 #include "support/long_runs.h"
 #include "support/registry.h"
 #include "support/temp_folder.h"
+#include "signing/manifest_trust.h"
 #include "startup/module_state.h"
 #include "update_check/evaluate_manifest.h"
 #include "update_check/rollout.h"
@@ -90,9 +91,10 @@ protected:
         force = -1;
         urls.clear();
         info = "stale";
-        bool offered = EvaluateManifest(path, run, force, urls, info);
+        std::optional<UpdateManifest> accepted = AcceptManifest(path, "/m.ini", {});
         EXPECT_FALSE(FileExists(path)) << "the manifest is deleted whatever the outcome";
-        return offered;
+        EXPECT_TRUE(accepted) << "a module without a key takes any manifest it can read";
+        return accepted && EvaluateManifest(*accepted, run, force, urls, info);
     }
     void RecordPending(const std::string& version, DWORD silent)
     {

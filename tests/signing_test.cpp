@@ -1,5 +1,6 @@
 // The manifest signature as the system's CNG checks it, against keys and
 // signatures made by stock OpenSSL.
+#include <algorithm>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -17,6 +18,23 @@ framework::EcPoint Key(const std::string& name)
     auto key = PublicKeyFromPem(Fixture(name));
     EXPECT_TRUE(key) << name;
     return key.value_or(framework::EcPoint{});
+}
+
+std::string Base64(const std::vector<uint8_t>& bytes)
+{
+    const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (size_t at = 0; at < bytes.size(); at += 3) {
+        uint32_t group = static_cast<uint32_t>(bytes[at]) << 16;
+        if (at + 1 < bytes.size())
+            group |= static_cast<uint32_t>(bytes[at + 1]) << 8;
+        if (at + 2 < bytes.size())
+            group |= bytes[at + 2];
+        size_t present = std::min<size_t>(3, bytes.size() - at);
+        for (size_t i = 0; i < 4; ++i)
+            text += i <= present ? digits[(group >> (18 - 6 * i)) & 63] : '=';
+    }
+    return text;
 }
 
 std::string WithoutLineEnds(std::string text)
@@ -73,6 +91,116 @@ TEST(Signing, OnlyTheTrueManifestWithItsOwnSignatureVerifies)
     std::string mixed = std::string(split->signedBytes) + ";signature=" + std::string(other->signature);
     EXPECT_FALSE(ManifestSignatureHolds(mixed, key));
     EXPECT_TRUE(ManifestSignatureHolds(Fixture("second-signed.ini"), key));
+}
+
+// Big-endian 32-byte arithmetic for the order n of P-256.
+const framework::EcdsaSignature::value_type kOrder[32] = {
+    0xff, 0xff, 0xff, 0xff, 0x00, 0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
+    0xbc, 0xe6, 0xfa, 0xad, 0xa7, 0x17, 0x9e, 0x84, 0xf3, 0xb9, 0xca, 0xc2, 0xfc, 0x63, 0x25, 0x51};
+
+std::vector<uint8_t> Minus(const uint8_t* a, const uint8_t* b)  // a - b, a >= b
+{
+    std::vector<uint8_t> out(32);
+    int borrow = 0;
+    for (int i = 31; i >= 0; --i) {
+        int d = a[i] - b[i] - borrow;
+        borrow = d < 0;
+        out[static_cast<size_t>(i)] = static_cast<uint8_t>(d + (borrow ? 256 : 0));
+    }
+    return out;
+}
+
+std::vector<uint8_t> HalfOrderPlus(int add)  // floor(n / 2) + add, for small add
+{
+    std::vector<uint8_t> out(32);
+    int carry = 0;
+    for (int i = 0; i < 32; ++i) {  // halve, from the top
+        int v = carry * 256 + kOrder[i];
+        out[static_cast<size_t>(i)] = static_cast<uint8_t>(v / 2);
+        carry = v % 2;
+    }
+    for (int i = 31; i >= 0 && add; --i) {
+        int v = out[static_cast<size_t>(i)] + add;
+        out[static_cast<size_t>(i)] = static_cast<uint8_t>(v & 0xff);
+        add = v >> 8;
+    }
+    return out;
+}
+
+// A DER INTEGER of these value bytes as they stand (no trimming).
+std::vector<uint8_t> Integer(const std::vector<uint8_t>& value)
+{
+    std::vector<uint8_t> der{0x02, static_cast<uint8_t>(value.size())};
+    der.insert(der.end(), value.begin(), value.end());
+    return der;
+}
+// The minimal DER INTEGER of a 32-byte unsigned value.
+std::vector<uint8_t> MinimalInteger(std::vector<uint8_t> value)
+{
+    while (value.size() > 1 && value[0] == 0 && !(value[1] & 0x80))
+        value.erase(value.begin());
+    if (value[0] & 0x80)
+        value.insert(value.begin(), 0);
+    return Integer(value);
+}
+std::vector<uint8_t> Sequence(const std::vector<uint8_t>& r, const std::vector<uint8_t>& s)
+{
+    std::vector<uint8_t> der{0x30, static_cast<uint8_t>(r.size() + s.size())};
+    der.insert(der.end(), r.begin(), r.end());
+    der.insert(der.end(), s.begin(), s.end());
+    return der;
+}
+
+// One encoding of one signature: minimal INTEGERs, a 33-byte one only as 00
+// and a high byte, and S no higher than n/2 (n - S verifies alike).
+TEST(Signing, OnlyTheOneEncodingOfASignatureIsAccepted)
+{
+    framework::EcPoint key = Key("key-public.pem");
+    std::string signedManifest = Fixture("manifest-signed.ini");
+    auto split = SplitSignature(signedManifest);
+    ASSERT_TRUE(split);
+    std::optional<framework::EcdsaSignature> parsed = SignatureFromDer(*DecodeBase64(split->signature));
+    ASSERT_TRUE(parsed) << "the fixtures are written low-S";
+    std::vector<uint8_t> r(parsed->begin(), parsed->begin() + 32), s(parsed->begin() + 32, parsed->end());
+    std::vector<uint8_t> highS = Minus(kOrder, s.data());
+    framework::Sha256Digest digest =
+        framework::Sha256Of(split->signedBytes.data(), split->signedBytes.size());
+    framework::EcdsaSignature high{};
+    std::copy(r.begin(), r.end(), high.begin());
+    std::copy(highS.begin(), highS.end(), high.begin() + 32);
+    ASSERT_TRUE(framework::VerifyEcdsaP256(key, digest, high)) << "n - S is the same signature to the curve";
+
+    auto with01 = [](std::vector<uint8_t> v) { v.insert(v.begin(), 0x01); return v; };
+    auto with00 = [](std::vector<uint8_t> v) { v.insert(v.begin(), 0x00); return v; };
+    std::vector<uint8_t> small(32, 0);
+    small[31] = 5;
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> der;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"as written", Sequence(MinimalInteger(r), MinimalInteger(s)), true},
+        {"high S", Sequence(MinimalInteger(r), MinimalInteger(highS)), false},
+        {"S is n/2", Sequence(MinimalInteger(r), MinimalInteger(HalfOrderPlus(0))), true},
+        {"S is n/2 + 1", Sequence(MinimalInteger(r), MinimalInteger(HalfOrderPlus(1))), false},
+        {"33-byte r starting 01", Sequence(Integer(with01(r)), MinimalInteger(s)), false},
+        {"33-byte s starting 01", Sequence(MinimalInteger(r), Integer(with01(s))), false},
+        {"33-byte INTEGER of 00 and a low byte", Sequence(Integer(with00(small)), MinimalInteger(s)), false},
+        {"a zero too many", Sequence(Integer(with00(MinimalInteger(r))), MinimalInteger(s)), false},
+    };
+    for (const Case& c : cases) {
+        std::optional<framework::EcdsaSignature> read = SignatureFromDer(c.der);
+        EXPECT_EQ(read.has_value(), c.accepted) << c.name;
+        if (read && c.accepted && std::string(c.name) == "as written") {
+            EXPECT_EQ(*read, *parsed);
+        }
+    }
+    // Whole manifests: the high-S twin of a true signature does not verify.
+    std::vector<uint8_t> twin = Sequence(MinimalInteger(r), MinimalInteger(highS));
+    std::string base64 = Base64(twin);
+    EXPECT_FALSE(ManifestSignatureHolds(std::string(split->signedBytes) + ";signature=" + base64 + "\r\n", key));
+    EXPECT_TRUE(ManifestSignatureHolds(signedManifest, key));
 }
 
 TEST(Signing, MutatedSignatureLinesAndManifestsAreNeverAccepted)

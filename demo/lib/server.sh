@@ -30,9 +30,10 @@ build_site() {
 }
 
 # As a publisher does: every list pins the package it names (the demo's one
-# package stands at every URL), the manifest gets a Serial above every
-# earlier one (the time of publishing) and an Expires a week ahead, and then
-# it is signed.
+# package stands at every URL), the manifest (which names its Channel,
+# /vlnr/demo/all/demo_all.ini) gets a Serial above every earlier one (the
+# time of publishing) and an Expires a week ahead, and then it is signed,
+# with the manifest tool of the demo's build checking it in the demo's prefix.
 publish_manifest() {
     local manifest=$site/$manifest_path pins serial expires
     pins=$(scripts/package-digest "$demo_package" | tr -d '\r' | paste -sd ' ')
@@ -41,9 +42,10 @@ publish_manifest() {
     awk -v pins="$pins" -v serial="$serial" -v expires="$expires" '{ print }
         /^\[Full\]/ { printf "Serial=%s\r\nExpires=%s\r\n", serial, expires }
         /^FileCount=[1-9]/ { n = split(pins, pin, " "); for (i = 1; i <= n; i++) printf "%s\r\n", pin[i] }' \
-        "$manifest" >"$manifest.pinned"
+        <"$manifest" >"$manifest.pinned"
     mv "$manifest.pinned" "$manifest"
-    scripts/sign-manifest "$demo_private_key" "$manifest" ||
+    VELNOR_TOOL_ARCH=$product_arch VELNOR_TOOL_PREFIX=$WINEPREFIX \
+        scripts/sign-manifest "$demo_private_key" "$manifest" ||
         fail "the demo manifest could not be signed — see the message above"
 }
 

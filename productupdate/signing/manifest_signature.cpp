@@ -36,6 +36,8 @@ bool ReadInteger(const std::vector<uint8_t>& der, size_t& at, uint8_t* out)
     if (length > 1 && value[0] == 0 && !(value[1] & 0x80))
         return false;  // a leading zero that is not needed
     if (length == 33) {
+        if (value[0] != 0)
+            return false;  // a 33rd byte is only ever the zero before a high bit
         ++value;
         --length;
     }
@@ -48,6 +50,12 @@ bool ReadInteger(const std::vector<uint8_t>& der, size_t& at, uint8_t* out)
 const uint8_t kP256KeyPrefix[] = {0x30, 0x59, 0x30, 0x13, 0x06, 0x07, 0x2a, 0x86, 0x48,
                                   0xce, 0x3d, 0x02, 0x01, 0x06, 0x08, 0x2a, 0x86, 0x48,
                                   0xce, 0x3d, 0x03, 0x01, 0x07, 0x03, 0x42, 0x00, 0x04};
+
+// Half the order n of the group of P-256, rounded down: the highest S of
+// the one form of a signature that is accepted (s and n - s verify alike).
+const uint8_t kHalfOrder[32] = {0x7f, 0xff, 0xff, 0xff, 0x80, 0x00, 0x00, 0x00, 0x7f, 0xff, 0xff,
+                                0xff, 0xff, 0xff, 0xff, 0xff, 0xde, 0x73, 0x7d, 0x56, 0xd3, 0x8b,
+                                0xcf, 0x42, 0x79, 0xdc, 0xe5, 0x61, 0x7e, 0x31, 0x92, 0xa8};
 
 const char kSignaturePrefix[] = ";signature=";
 
@@ -99,6 +107,10 @@ std::optional<framework::EcdsaSignature> SignatureFromDer(const std::vector<uint
     size_t at = 2;
     if (!ReadInteger(der, at, signature.data()) || !ReadInteger(der, at, signature.data() + 32) ||
         at != der.size())
+        return std::nullopt;
+    // Low S only: big-endian, so the bytes compare as the numbers do.
+    if (std::lexicographical_compare(std::begin(kHalfOrder), std::end(kHalfOrder),
+                                     signature.begin() + 32, signature.end()))
         return std::nullopt;
     return signature;
 }

@@ -1,7 +1,8 @@
 // The publisher's signature on a manifest: the last line of the file is
 // ";signature=" and the base64 of the DER ECDSA P-256 signature over the
 // SHA-256 of every byte before that line, as `openssl dgst -sha256 -sign`
-// writes it. To a reader of the INI text it is a comment line.
+// writes it with S made low (scripts/lib/ecdsa-low-s). To a reader of the
+// INI text it is a comment line.
 #pragma once
 
 #include <optional>
@@ -15,7 +16,9 @@
 std::optional<std::vector<uint8_t>> DecodeBase64(std::string_view text);
 
 // The r and s of a DER ECDSA-Sig-Value, each left-padded to 32 bytes;
-// nullopt for an encoding that is not exactly one such value.
+// nullopt for an encoding that is not exactly one such value: minimal
+// INTEGERs (33 bytes only as 00 and then a byte of 0x80 or more) and S at
+// most n/2 (n the order of P-256), so that a signature has one encoding.
 std::optional<framework::EcdsaSignature> SignatureFromDer(const std::vector<uint8_t>& der);
 
 // The point of a PEM "PUBLIC KEY" of the curve P-256, as `openssl ec

@@ -1,7 +1,6 @@
 #include "manifest_trust.h"
 
-#include <fstream>
-#include <iterator>
+#include <algorithm>
 
 #include "framework/debug_output.h"
 #include "framework/registry.h"
@@ -11,8 +10,10 @@
 
 namespace {
 
-const char kUpdateKey[] = "Software\\Velnor\\Update";
-const char kSerialValue[] = "ManifestSerial";
+// One value per channel, named by the channel's path, beside the update record.
+const char kSerialsKey[] = "Software\\Velnor\\Update\\ManifestSerials";
+
+constexpr DWORD kMaxManifestBytes = 1u << 20;
 
 // Days from 1970-01-01 to the date, in the proleptic Gregorian calendar.
 std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day)
@@ -50,22 +51,22 @@ std::uint64_t NowSeconds()
     return ticks.QuadPart / 10000000ULL - 11644473600ULL;  // from 1601 to 1970
 }
 
-std::uint64_t HighestSerial()
+std::uint64_t HighestSerial(const std::string& channel)
 {
-    framework::RegKey key = framework::OpenRegKey(HKEY_CURRENT_USER, kUpdateKey, KEY_READ);
+    framework::RegKey key = framework::OpenRegKey(HKEY_CURRENT_USER, kSerialsKey, KEY_READ);
     std::string text;
-    if (!key || !framework::QueryRegString(key.get(), kSerialValue, text))
+    if (!key || !framework::QueryRegString(key.get(), channel.c_str(), text))
         return 0;
     return ParseDecimal(text).value_or(0);
 }
 
-void StoreHighestSerial(std::uint64_t serial)
+void StoreHighestSerial(const std::string& channel, std::uint64_t serial)
 {
-    framework::RegKey owned = framework::CreateRegKey(HKEY_CURRENT_USER, kUpdateKey, KEY_SET_VALUE);
+    framework::RegKey owned = framework::CreateRegKey(HKEY_CURRENT_USER, kSerialsKey, KEY_SET_VALUE);
     if (!owned)
         return;
     std::string text = std::to_string(serial);
-    RegSetValueExA(owned.get(), kSerialValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+    RegSetValueExA(owned.get(), channel.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>(text.size() + 1));
 }
 
@@ -108,55 +109,108 @@ std::optional<std::uint64_t> ParseUtcTime(const std::string& text)
     return days * 86400 + *hour * 3600 + *minute * 60 + *second;
 }
 
-ManifestVerdict JudgeManifest(std::string_view bytes, const Freshness& freshness,
-                              const std::vector<framework::EcPoint>& keys, std::uint64_t nowSeconds,
-                              std::uint64_t highestSerial)
+bool SignedByOneOf(std::string_view bytes, const std::vector<framework::EcPoint>& keys)
 {
-    bool signedByOne = false;
-    for (const framework::EcPoint& key : keys)
-        signedByOne = signedByOne || ManifestSignatureHolds(bytes, key);
-    if (!signedByOne)
-        return ManifestVerdict::SignatureInvalid;
-    if (!freshness.expires.empty()) {
-        auto expires = ParseUtcTime(freshness.expires);
-        if (!expires || *expires <= nowSeconds)
-            return ManifestVerdict::Expired;
-    }
-    // A manifest without a Serial is older than any that had one; one that
-    // does not read as a number is older than all.
-    std::optional<std::uint64_t> serial =
-        freshness.serial.empty() ? std::optional<std::uint64_t>(0) : ParseDecimal(freshness.serial);
+    return std::any_of(keys.begin(), keys.end(),
+                       [&](const framework::EcPoint& key) { return ManifestSignatureHolds(bytes, key); });
+}
+
+ManifestVerdict JudgeSignedManifest(const UpdateManifest& manifest, const std::string& channel,
+                                    std::uint64_t nowSeconds, std::uint64_t highestSerial)
+{
+    if (!manifest.duplicates.empty())
+        return ManifestVerdict::Ambiguous;
+    if (manifest.channel.empty() || manifest.expires.empty() || manifest.serial.empty())
+        return ManifestVerdict::Incomplete;
+    if (manifest.channel != channel)
+        return ManifestVerdict::ChannelMismatch;
+    auto expires = ParseUtcTime(manifest.expires);
+    if (!expires || *expires <= nowSeconds)
+        return ManifestVerdict::Expired;
+    // A Serial that does not read as a number is older than all.
+    std::optional<std::uint64_t> serial = ParseDecimal(manifest.serial);
     if (!serial || *serial < highestSerial)
         return ManifestVerdict::SerialRolledBack;
     return ManifestVerdict::Trusted;
 }
 
-bool AcceptManifest(const std::string& path, const std::vector<framework::EcPoint>& keys)
+const char* VerdictTrace(ManifestVerdict verdict)
 {
-    if (keys.empty())
-        return true;
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    UpdateManifest manifest = ReadUpdateManifest(path);
-    std::uint64_t highest = HighestSerial();
-    switch (JudgeManifest(bytes, {manifest.expires, manifest.serial}, keys, NowSeconds(), highest)) {
-    case ManifestVerdict::SignatureInvalid:
-        framework::DebugOutput("Manifest signature invalid");
-        return false;
-    case ManifestVerdict::Expired:
-        framework::DebugOutput("Manifest expired");
-        return false;
-    case ManifestVerdict::SerialRolledBack:
-        framework::DebugOutput("Manifest serial rolled back");
-        return false;
-    case ManifestVerdict::Trusted:
-        break;
+    switch (verdict) {
+    case ManifestVerdict::SignatureInvalid: return "Manifest signature invalid";
+    case ManifestVerdict::Ambiguous: return "Manifest ambiguous";
+    case ManifestVerdict::Incomplete: return "Manifest incomplete";
+    case ManifestVerdict::ChannelMismatch: return "Manifest channel mismatch";
+    case ManifestVerdict::Expired: return "Manifest expired";
+    case ManifestVerdict::SerialRolledBack: return "Manifest serial rolled back";
+    case ManifestVerdict::Trusted: break;
     }
-    framework::DebugOutput("Manifest signature verified");
+    return "Manifest signature verified";
+}
+
+namespace {
+
+// Every byte of the file through its handle, or nullopt when it cannot be
+// read or holds more than the limit.
+std::optional<std::string> ReadAll(HANDLE file, bool& tooLarge)
+{
+    std::string bytes;
+    char block[65536];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file, block, sizeof block, &read, nullptr))
+            return std::nullopt;
+        if (read == 0)
+            return bytes;
+        if (bytes.size() + read > kMaxManifestBytes) {
+            tooLarge = true;
+            return std::nullopt;
+        }
+        bytes.append(block, read);
+    }
+}
+
+// The judged manifest while its file is held, or nullopt after its trace line.
+std::optional<UpdateManifest> ReadHeldManifest(const std::string& path, const std::string& channel,
+                                               const std::vector<framework::EcPoint>& keys)
+{
+    // Nobody may write, rename or delete the file from the read of its bytes
+    // to the end of their parse: what is verified is what is read.
+    framework::FileHandle held(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    bool tooLarge = false;
+    std::optional<std::string> bytes = held ? ReadAll(held.get(), tooLarge) : std::nullopt;
+    if (!bytes) {
+        framework::DebugOutput(tooLarge ? "Manifest too large" : "Manifest unreadable");
+        return std::nullopt;
+    }
+    if (keys.empty())
+        return ReadUpdateManifest(path);
+    // The signature first: nothing of an unsigned text is parsed.
+    if (!SignedByOneOf(*bytes, keys)) {
+        framework::DebugOutput(VerdictTrace(ManifestVerdict::SignatureInvalid));
+        return std::nullopt;
+    }
+    UpdateManifest manifest = ReadUpdateManifest(path);  // the held, verified bytes
+    std::uint64_t highest = HighestSerial(channel);
+    ManifestVerdict verdict = JudgeSignedManifest(manifest, channel, NowSeconds(), highest);
+    framework::DebugOutput(VerdictTrace(verdict));
+    if (verdict != ManifestVerdict::Trusted)
+        return std::nullopt;
     std::uint64_t serial = ParseDecimal(manifest.serial).value_or(0);
     if (serial > highest)
-        StoreHighestSerial(serial);
-    return true;
+        StoreHighestSerial(channel, serial);
+    return manifest;
+}
+
+}  // namespace
+
+std::optional<UpdateManifest> AcceptManifest(const std::string& path, const std::string& channel,
+                                             const std::vector<framework::EcPoint>& keys)
+{
+    std::optional<UpdateManifest> manifest = ReadHeldManifest(path, channel, keys);
+    DeleteFileA(path.c_str());
+    return manifest;
 }
 
 bool PinAllowsFetch(const PackagePin& pin, bool keyed)

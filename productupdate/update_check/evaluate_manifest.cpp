@@ -91,11 +91,10 @@ bool TakeDecision(const UpdateDecision& decision, const UpdateManifest& manifest
     return true;
 }
 
-bool EvaluateManifest(const std::string& manifestPath, RunParameters& run, int& force,
+bool EvaluateManifest(const UpdateManifest& manifest, RunParameters& run, int& force,
                       std::vector<std::string>& urls, std::string& info)
 {
     force = 0;
-    UpdateManifest manifest = ReadUpdateManifest(manifestPath);
     info = manifest.info;
     // A withdrawn pending update goes first, so that a good offer of the
     // same manifest is decided as if none had been recorded.
@@ -119,7 +118,5 @@ bool EvaluateManifest(const std::string& manifestPath, RunParameters& run, int& 
     if (decision.newer && decision.offer() && HeldBack(manifest, run))
         decision = UpdateDecision{};
     bool offer = TakeDecision(decision, manifest, !Module().updateKeys.empty(), run, force, urls);
-
-    DeleteFileA(manifestPath.c_str());
     return offer && !AlreadyPending(run);
 }

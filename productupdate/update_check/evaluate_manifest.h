@@ -9,12 +9,12 @@
 #include "update_decision.h"
 #include "wizard/run_parameters.h"
 
-// True when an update is offered: the package URLs are appended to urls,
-// force and the run's offeredVersion and silentUpdate are set. info gets the
-// manifest's description whatever the outcome. The manifest file is deleted
-// whatever the outcome. An offer identical to the one already recorded as
-// pending, in the same silent mode, is withheld.
-bool EvaluateManifest(const std::string& manifestPath, RunParameters& run, int& force,
+// True when an update is offered by the manifest, as AcceptManifest read
+// it: the package URLs are appended to urls, force and the run's
+// offeredVersion and silentUpdate are set. info gets the manifest's
+// description whatever the outcome. An offer identical to the one already
+// recorded as pending, in the same silent mode, is withheld.
+bool EvaluateManifest(const UpdateManifest& manifest, RunParameters& run, int& force,
                       std::vector<std::string>& urls, std::string& info);
 
 // What a run takes from a decision, on plain values: the offered version,

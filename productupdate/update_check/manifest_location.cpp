@@ -1,5 +1,6 @@
 #include "manifest_location.h"
 
+#include "framework/url.h"
 #include "update_server.h"
 
 ManifestLocation ChooseManifest(bool testMode, const std::string& urlOverride,
@@ -16,5 +17,14 @@ ManifestLocation ChooseManifest(bool testMode, const std::string& urlOverride,
     }
     if (!urlOverride.empty())
         location.url = urlOverride;
+    location.channel = ManifestChannel(location.url);
     return location;
+}
+
+std::string ManifestChannel(const std::string& url)
+{
+    framework::ParsedUrl parsed;
+    if (!framework::ParseUrl(url, parsed))
+        return "";
+    return parsed.object;
 }

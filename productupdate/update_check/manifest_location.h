@@ -6,9 +6,16 @@
 struct ManifestLocation {
     std::string url;
     std::string fileName;  // in the temporary folder
+    // What a signed manifest names in [Full] Channel: the path that the run
+    // asks the server for (with a query, if the URL has one), for example
+    // "/vlnr/demo/all/demo_all.ini". Empty for a URL that cannot be fetched.
+    std::string channel;
 };
 
 // The URL switch wins in either mode. Test mode has one manifest for all
 // installations; normal mode one per company.
 ManifestLocation ChooseManifest(bool testMode, const std::string& urlOverride,
                                 const std::string& company);
+
+// The channel of a manifest URL: the object path the session requests.
+std::string ManifestChannel(const std::string& url);

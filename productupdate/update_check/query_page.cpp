@@ -28,6 +28,7 @@ BOOL QueryPage::StartManifestQuery()
     if (!testMode)
         company = framework::ReadProfileString("Version", "company", "self", Module().iniFilePath);
     ManifestLocation manifest = ChooseManifest(testMode, Module().manifestUrlOverride, company);
+    channel_ = manifest.channel;
     StartTransfer(manifest.url, manifest.fileName, {}, kManifestLimit);
     m_progress.SetRange(0, 100);
     return TRUE;
@@ -70,16 +71,17 @@ void QueryPage::OnManifestReady(const std::string& manifestPath)
         OnManifestFailed();
         return;
     }
-    // A manifest that this build cannot trust is no manifest at all.
-    if (!AcceptManifest(manifestPath, Module().updateKeys)) {
-        DeleteFileA(manifestPath.c_str());
+    // A manifest that this build cannot trust is no manifest at all. The
+    // file is gone after this.
+    std::optional<UpdateManifest> manifest = AcceptManifest(manifestPath, channel_, Module().updateKeys);
+    if (!manifest) {
         OnManifestFailed();
         return;
     }
     int force = 0;
     std::vector<std::string> urls;
     std::string info;  // the update's description: nothing shows it
-    if (EvaluateManifest(manifestPath, *frame, force, urls, info)) {
+    if (EvaluateManifest(*manifest, *frame, force, urls, info)) {
         frame->forceUpdate = force;
         if (!frame->ReplacePage(std::make_unique<DownloadPage>(urls, parent())))
             frame->DestroyWindow();

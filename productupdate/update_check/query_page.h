@@ -25,4 +25,6 @@ private:
     BOOL StartManifestQuery();
     void OnManifestFailed();
     void OnManifestReady(const std::string& manifestPath);
+
+    std::string channel_;  // the manifest path asked for, which a signed manifest names
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 #include <set>
 
 #include "framework/path.h"
@@ -77,6 +78,47 @@ private:
     std::string path_;
 };
 
+// The names given more than once, compared as the private-profile functions
+// compare them (without regard to case), each once, in file order.
+std::vector<std::string> Repeated(const std::vector<std::string>& names)
+{
+    std::vector<std::string> repeated;
+    for (size_t i = 0; i < names.size(); ++i) {
+        auto same = [&](const std::string& other) { return _stricmp(other.c_str(), names[i].c_str()) == 0; };
+        bool earlier = std::any_of(names.begin(), names.begin() + static_cast<long>(i), same);
+        if (!earlier && std::count_if(names.begin(), names.end(), same) > 1)
+            repeated.push_back(names[i]);
+    }
+    return repeated;
+}
+
+bool IsOneOf(const std::string& name, std::initializer_list<const char*> names)
+{
+    return std::any_of(names.begin(), names.end(),
+                       [&](const char* n) { return _stricmp(name.c_str(), n) == 0; });
+}
+
+std::vector<std::string> Duplicates(const ManifestFile& file, const UpdateManifest& manifest)
+{
+    std::vector<std::string> duplicates;
+    std::vector<std::string> lists{"Full"};
+    for (const ManifestPacket& packet : manifest.packets)
+        lists.push_back("Packet" + std::to_string(packet.section));
+    for (const std::string& section : Repeated(file.Sections())) {
+        if (std::any_of(lists.begin(), lists.end(),
+                        [&](const std::string& list) { return _stricmp(list.c_str(), section.c_str()) == 0; }))
+            duplicates.push_back("[" + section + "]");
+    }
+    for (const std::string& list : lists) {
+        bool full = list == "Full";
+        for (const std::string& key : Repeated(file.Keys(list))) {
+            if (IsOneOf(key, {"sha256", "size"}) || (full && IsOneOf(key, {"Expires", "Serial", "Channel"})))
+                duplicates.push_back("[" + list + "] " + key);
+        }
+    }
+    return duplicates;
+}
+
 }  // namespace
 
 UpdateManifest ReadUpdateManifest(const std::string& path)
@@ -109,5 +151,7 @@ UpdateManifest ReadUpdateManifest(const std::string& path)
         if (_stricmp(key.c_str(), "Rollout") == 0)
             manifest.rollout = file.Text("Full", "Rollout", "");
     manifest.withdrawn = file.Text("Full", "Withdrawn", "");
+    manifest.channel = file.Text("Full", "Channel", "");
+    manifest.duplicates = Duplicates(file, manifest);
     return manifest;
 }

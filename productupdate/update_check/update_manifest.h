@@ -31,6 +31,12 @@ struct UpdateManifest {
     std::string serial;              // raised by the publisher with every manifest, if any
     std::optional<std::string> rollout;  // the share of installations offered the version, if given
     std::string withdrawn;               // versions taken back, comma-separated, if any
+    std::string channel;             // the manifest path it is published at, if any
+    // What bears on trust and is given twice, which the private-profile
+    // functions read only the first of: "[Full]" (in any spelling) or a
+    // "[PacketN]" that is read, and "[Full] Serial" and the like for Expires,
+    // Serial, Channel, and sha256 and size of [Full] and of a read packet.
+    std::vector<std::string> duplicates;
 };
 
 // Reads the file with the semantics of the private-profile functions. Counts

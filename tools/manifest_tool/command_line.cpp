@@ -7,7 +7,8 @@
 const char kUsage[] =
     "usage: manifest-tool check MANIFEST [--strict] [--key PUBLIC.pem]... [--previous SERIAL|OLD.ini]\n"
     "       manifest-tool explain MANIFEST --installed V [--recorded V [--recorded-silent N]] [--test]\n"
-    "                             [--key PUBLIC.pem]... [--previous SERIAL] [--draw RolloutDraw]\n"
+    "                             [--key PUBLIC.pem]... [--previous SERIAL] [--channel PATH]\n"
+    "                             [--draw RolloutDraw]\n"
     "       manifest-tool coverage MANIFEST [--test] [--key PUBLIC.pem]...\n"
     "       manifest-tool diff OLD NEW [--test] [--key PUBLIC.pem]...\n"
     "Every verb takes --json. check exits 1 on errors (and on warnings with --strict);\n"
@@ -63,6 +64,8 @@ CommandLine ParseCommandLine(int argc, char** argv)
             line.draw = value();
         else if (arg == "--key")
             line.keyFiles.push_back(value());
+        else if (arg == "--channel" && line.verb == "explain")
+            line.channel = value();
         else if (arg == "--previous" && (line.verb == "check" || line.verb == "explain"))
             line.previous = value();
         else if (arg.rfind("--", 0) == 0)

@@ -17,6 +17,7 @@ struct CommandLine {
     std::optional<std::string> draw;  // the installation's RolloutDraw
     std::vector<std::string> keyFiles;
     std::optional<std::string> previous;  // a Serial, or the manifest published before
+    std::optional<std::string> channel;   // explain: the manifest path the installation fetches
 };
 
 // Throws ToolError, with the usage, for a command line that makes no sense.

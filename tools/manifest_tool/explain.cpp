@@ -15,7 +15,7 @@
 
 namespace {
 
-void RecordState(const Installation& installation)
+void RecordState(const Installation& installation, const std::string& channel)
 {
     if (installation.recorded) {
         SettingsKeyStore store;
@@ -23,7 +23,7 @@ void RecordState(const Installation& installation)
         WriteUpdateRecord(store, {*installation.recorded, "", 0, installation.recordedSilent});
     }
     if (installation.acceptedSerial)
-        StoreHighestSerial(*installation.acceptedSerial);
+        StoreHighestSerial(channel, *installation.acceptedSerial);
     if (installation.draw)
         StoreInstallationDraw(*installation.draw);
 }
@@ -46,26 +46,24 @@ std::string CopyOf(const ManifestInput& manifest)
     return path;
 }
 
-void Evaluate(const ManifestInput& manifest, const Installation& installation, Explanation& out)
+void Evaluate(const ManifestInput& manifest, const Installation& installation, const std::string& channel,
+              Explanation& out)
 {
-    std::string copy = CopyOf(manifest);
     Module().updateKeys = installation.keys;
-    out.trusted = AcceptManifest(copy, installation.keys);
-    if (!out.trusted) {
-        DeleteFileA(copy.c_str());
+    std::optional<UpdateManifest> accepted = AcceptManifest(CopyOf(manifest), channel, installation.keys);
+    out.trusted = accepted.has_value();
+    if (!out.trusted)
         return;
-    }
     RunParameters run;
     run.installedVersion = installation.installed;
     run.testMode = installation.testMode ? 1 : 0;
-    out.result = EvaluateManifest(copy, run, out.force, out.urls, out.info);
+    out.result = EvaluateManifest(*accepted, run, out.force, out.urls, out.info);
     out.silent = run.silentUpdate;
     out.offeredVersion = run.offeredVersion;
     out.pin = run.packagePin;
     // Read back inside the sandbox: the draw given, or the one the module made.
-    UpdateManifest read = ReadUpdateManifest(manifest.path);
-    if (read.rollout && !installation.testMode)
-        out.place = RolloutPlace(InstallationDraw(), read.version);
+    if (accepted->rollout && !installation.testMode)
+        out.place = RolloutPlace(InstallationDraw(), accepted->version);
 }
 
 }  // namespace
@@ -73,11 +71,12 @@ void Evaluate(const ManifestInput& manifest, const Installation& installation, E
 Explanation Explain(const ManifestInput& manifest, const Installation& installation)
 {
     Explanation out;
+    out.channel = installation.channel.value_or(framework::ReadProfileString("Full", "Channel", "", manifest.path));
     {
         RegistrySandbox sandbox;
-        RecordState(installation);
+        RecordState(installation, out.channel);
         framework::TraceCollector trace;
-        Evaluate(manifest, installation, out);
+        Evaluate(manifest, installation, out.channel, out);
         out.trace = trace.lines();
     }
     UpdateManifest read = ReadUpdateManifest(manifest.path);

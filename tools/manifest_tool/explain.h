@@ -18,12 +18,16 @@ struct Installation {
     int recordedSilent = 0;               // its Silent
     bool testMode = false;
     std::vector<framework::EcPoint> keys;         // the module is built with them
-    std::optional<std::uint64_t> acceptedSerial;  // the highest Serial it accepted before
-    std::optional<std::uint64_t> draw;            // its RolloutDraw; none: the module draws one
+    std::optional<std::uint64_t> acceptedSerial;  // the highest Serial it accepted before, on the channel
+    // The manifest path the installation fetches (a keyed module takes only
+    // a manifest whose Channel names it); none: the manifest's own Channel.
+    std::optional<std::string> channel = std::nullopt;
+    std::optional<std::uint64_t> draw = std::nullopt;  // its RolloutDraw; none: the module draws one
 };
 
 struct Explanation {
     bool trusted = true;  // the manifest passed the keyed module's checks
+    std::string channel;  // the manifest path the installation was taken to fetch
     std::string ver;      // the manifest's Ver
     std::string base;     // the version Ver is compared with
     bool baseIsRecorded = false;

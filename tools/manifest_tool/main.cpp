@@ -69,6 +69,7 @@ int ExplainVerb(const CommandLine& line, const std::vector<framework::EcPoint>& 
     installation.recordedSilent = line.recordedSilent;
     installation.testMode = line.testMode;
     installation.keys = keys;
+    installation.channel = line.channel;
     if (line.draw) {
         installation.draw = ParseDraw(*line.draw);
         if (!installation.draw)

@@ -257,9 +257,13 @@ private:
         std::string sha256 = Text(section, "sha256"), size = Text(section, "size");
         PackagePin pin = ReadPackagePin(sha256, size);
         if (!sha256.empty() && !ReadPackagePin(sha256, "").readable)
-            Add(Severity::Error, section, "sha256", "is not 64 hex digits: every module refuses the package");
+            Add(Severity::Error, section, "sha256",
+                "is not 64 hex digits: every module since pinning, keyed or not, refuses the package "
+                "(older ones fetch it unchecked)");
         if (!size.empty() && !ReadPackagePin("", size).readable)
-            Add(Severity::Error, section, "size", "is not a number of bytes: every module refuses the package");
+            Add(Severity::Error, section, "size",
+                "is not a number of bytes: every module since pinning, keyed or not, refuses the package "
+                "(older ones fetch it unchecked)");
         if (pin.readable && !pin.complete()) {
             const char* key = pin.digest ? "size" : "sha256";
             if (keyed())
@@ -312,6 +316,8 @@ private:
     void CheckSigning()
     {
         CheckSignature();
+        CheckDuplicates();
+        CheckChannel();
         if (!manifest_.expires.empty()) {
             std::optional<std::uint64_t> expires = ParseUtcTime(manifest_.expires);
             if (!expires)
@@ -320,7 +326,7 @@ private:
             else if (*expires <= options_.now)
                 Add(Severity::Error, "Full", "Expires", "has passed: keyed modules refuse the manifest");
         } else if (keyed()) {
-            Add(Severity::Warning, "Full", "Expires", "is missing: anyone can serve this manifest for ever");
+            Add(Severity::Error, "Full", "Expires", "is missing: a module built with the key refuses the manifest");
         }
         std::optional<std::uint64_t> serial =
             manifest_.serial.empty() ? std::optional<std::uint64_t>(0) : ParseDecimal(manifest_.serial);
@@ -329,13 +335,63 @@ private:
             return;
         }
         if (manifest_.serial.empty() && keyed())
-            Add(Severity::Warning, "Full", "Serial", "is missing: installations can be rolled back to it");
+            Add(Severity::Error, "Full", "Serial", "is missing: a module built with the key refuses the manifest");
         if (options_.previousSerial && *serial <= *options_.previousSerial)
             Add(Severity::Error, "Full", "Serial",
                 "is " + std::to_string(*serial) + ", not above the previous manifest's " +
                     std::to_string(*options_.previousSerial) +
                     (*serial < *options_.previousSerial ? ": installations that accepted that one refuse this one"
                                                         : ": raise it with every manifest"));
+    }
+
+    // The module reads the first of two; another reader may take the second.
+    void CheckDuplicates()
+    {
+        for (const std::string& name : manifest_.duplicates) {
+            size_t close = name.find(']');
+            std::string section = name.substr(1, close - 1);
+            std::string key = close + 2 <= name.size() ? name.substr(close + 2) : "";
+            std::string what = key.empty() ? "the section is given twice" : "is given twice";
+            if (keyed())
+                Add(Severity::Error, section, key, what + ": a module built with the key refuses the manifest");
+            else
+                Add(Severity::Warning, section, key,
+                    what + ": the module reads only the first; a module built with a key refuses the manifest");
+        }
+    }
+
+    void CheckChannel()
+    {
+        const std::string& channel = manifest_.channel;
+        if (channel.empty()) {
+            if (keyed())
+                Add(Severity::Error, "Full", "Channel",
+                    "is missing: a module built with the key refuses the manifest (give the manifest's path, "
+                    "such as /vlnr/C/all/C_all.ini)");
+            return;
+        }
+        if (channel[0] != '/' || channel.find_first_of(" \t") != std::string::npos) {
+            Add(Severity::Error, "Full", "Channel",
+                "\"" + channel + "\" is not a manifest path such as /vlnr/C/all/C_all.ini: keyed modules refuse the manifest");
+            return;
+        }
+        Add(Severity::Note, "Full", "Channel",
+            "keyed modules take the manifest only from " + channel + ChannelUse(channel));
+    }
+
+    // Which runs fetch the manifest path.
+    static std::string ChannelUse(const std::string& channel)
+    {
+        if (channel == "/vlnr/testnet/test.ini")
+            return ", the test manifest (test mode without URL)";
+        const std::string prefix = "/vlnr/";
+        size_t slash = channel.find('/', prefix.size());
+        if (channel.compare(0, prefix.size(), prefix) == 0 && slash != std::string::npos) {
+            std::string company = channel.substr(prefix.size(), slash - prefix.size());
+            if (!company.empty() && channel == prefix + company + "/all/" + company + "_all.ini")
+                return ", the manifest of the company \"" + company + "\"";
+        }
+        return ", which only runs with the URL switch fetch";
     }
 
     void CheckSignature()
