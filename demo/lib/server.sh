@@ -29,24 +29,21 @@ build_site() {
     return 0
 }
 
-# As a publisher does: every list pins the package it names (the demo's one
-# package stands at every URL), the manifest (which names its Channel,
-# /vlnr/demo/all/demo_all.ini) gets a Serial above every earlier one (the
-# time of publishing) and an Expires a week ahead, and then it is signed,
-# with the manifest tool of the demo's build checking it in the demo's prefix.
+# As a publisher does, with scripts/publish: Channel, every list pinned from
+# the files the site serves, Serial raised, Expires a week ahead, signed and
+# checked strictly, with the manifest tool of the demo's build in the demo's
+# prefix. The Serial it raises is the time of publishing, so that it is above
+# every one an earlier demo run accepted.
 publish_manifest() {
-    local manifest=$site/$manifest_path pins serial expires
-    pins=$(scripts/package-digest "$demo_package" | tr -d '\r' | paste -sd ' ')
-    serial=$(date +%s)
-    expires=$(date -u -d '+7 days' +%Y-%m-%dT%H:%M:%SZ)
-    awk -v pins="$pins" -v serial="$serial" -v expires="$expires" '{ print }
-        /^\[Full\]/ { printf "Serial=%s\r\nExpires=%s\r\n", serial, expires }
-        /^FileCount=[1-9]/ { n = split(pins, pin, " "); for (i = 1; i <= n; i++) printf "%s\r\n", pin[i] }' \
-        <"$manifest" >"$manifest.pinned"
-    mv "$manifest.pinned" "$manifest"
+    local edit
+    edit=$(mktemp)
+    printf 'Full\tSerial\t%s\n' "$(date +%s)" >"$edit"
+    scripts/lib/ini-edit "$edit" <"$site/$manifest_path" >"$edit.ini" &&
+        mv "$edit.ini" "$site/$manifest_path"
+    rm -f "$edit"
     VELNOR_TOOL_ARCH=$product_arch VELNOR_TOOL_PREFIX=$WINEPREFIX \
-        scripts/sign-manifest "$demo_private_key" "$manifest" ||
-        fail "the demo manifest could not be signed — see the message above"
+        scripts/publish "$site" "$manifest_path" "$demo_private_key" 7 ||
+        fail "the demo manifest could not be published — see the message above"
 }
 
 # One byte of every served copy changed: what someone on the network path could do.
