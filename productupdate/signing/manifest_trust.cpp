@@ -174,6 +174,9 @@ std::optional<std::string> ReadAll(HANDLE file, bool& tooLarge)
 std::optional<UpdateManifest> ReadHeldManifest(const std::string& path, const std::string& channel,
                                                const std::vector<framework::EcPoint>& keys)
 {
+    // A module without a key reads the file as it always did.
+    if (keys.empty())
+        return ReadUpdateManifest(path);
     // Nobody may write, rename or delete the file from the read of its bytes
     // to the end of their parse: what is verified is what is read.
     framework::FileHandle held(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -184,8 +187,6 @@ std::optional<UpdateManifest> ReadHeldManifest(const std::string& path, const st
         framework::DebugOutput(tooLarge ? "Manifest too large" : "Manifest unreadable");
         return std::nullopt;
     }
-    if (keys.empty())
-        return ReadUpdateManifest(path);
     // The signature first: nothing of an unsigned text is parsed.
     if (!SignedByOneOf(*bytes, keys)) {
         framework::DebugOutput(VerdictTrace(ManifestVerdict::SignatureInvalid));

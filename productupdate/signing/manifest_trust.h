@@ -53,14 +53,14 @@ std::uint64_t NowSeconds();
 // "2027-03-01T00:00:00Z" as seconds since 1970; nullopt for any other text.
 std::optional<std::uint64_t> ParseUtcTime(const std::string& text);
 
-// The downloaded manifest at path, read once: its file is held with writes
-// and deletes denied while its bytes (at most 1 MiB) are read, verified
-// with this module's keys and parsed with the private-profile functions.
-// A keyed module then judges it for the channel, the manifest path that the
+// The downloaded manifest at path. A keyed module reads it once: its file
+// is held with writes and deletes denied while its bytes (at most 1 MiB)
+// are read, verified with the keys and parsed with the private-profile
+// functions; it then judges it for the channel, the manifest path that the
 // run fetched, with the clock and the highest Serial accepted on that
 // channel, and raises that Serial. nullopt, with its trace line, for a
-// manifest that must not be used; a module without keys takes any manifest
-// it can read. The file is deleted whatever the outcome.
+// manifest that must not be used. A module without keys parses the file as
+// it is and takes it. The file is deleted whatever the outcome.
 std::optional<UpdateManifest> AcceptManifest(const std::string& path, const std::string& channel,
                                              const std::vector<framework::EcPoint>& keys);
 
