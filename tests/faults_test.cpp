@@ -360,7 +360,7 @@ TEST_F(Faults, ManifestsOfEveryShapeEndTheRunAndAreDeleted)
     } cases[] = {
         {"empty", "", false},
         {"binary", Bytes(5000), false},
-        {"eight megabytes", large + valid, true},
+        {"eight megabytes: over the manifest cap", large + valid, false},
         {"UTF-16", utf16, true},
         {"duplicate sections", valid + "[Full]\r\nVer=9.0.0.0\r\n[Packet0]\r\nmax=0.0.0.1\r\n", true},
         {"negative and huge counts",
