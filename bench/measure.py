@@ -10,6 +10,7 @@ import argparse
 import glob
 import json
 import os
+import random
 import subprocess
 import sys
 import tempfile
@@ -18,6 +19,15 @@ import time
 HOST = "update.velnor.example"
 COMPANY_NO_UPDATE = "current"   # its manifest offers the installed version
 COMPANY_UPDATE = "offer"        # its manifest offers the 100 MB package
+# The 100 MB package for the cut transfers, by case: from a location that
+# answers ranges or ignores them, at loopback's speed or a line's pace.
+CUT_CASES = [
+    ("cut-resume", "cut"),
+    ("cut-no-resume", "cutold"),
+    ("cut-resume-paced", "cutpaced"),
+    ("cut-no-resume-paced", "cutoldpaced"),
+]
+CUTS = 3                        # host processes killed mid-transfer before the run that ends it
 
 
 def parse_args():
@@ -32,6 +42,9 @@ def parse_args():
     parser.add_argument("--host-reps", type=int, default=3,
                         help="repetitions of the whole runs through updatehost.exe")
     parser.add_argument("--out", required=True, help="JSON-lines file of the results")
+    parser.add_argument("--cut-reps", type=int, default=2,
+                        help="repetitions of the cut-transfer case, each with and without ranges")
+    parser.add_argument("--cuts-only", action="store_true", help="measure only the cut transfers")
     return parser.parse_args()
 
 
@@ -175,6 +188,65 @@ class Bench:
         self.record({"case": case, "wall_s": wall, "cpu_s": usage.cpu_s,
                      "server_cpu_s": server_cpu, "peak_bytes": usage.peak_bytes, "ok": ok})
 
+    # The cut transfers: a 100 MB package whose host is killed three times at
+    # random points of its body, then a run that ends the update. What counts
+    # is what nginx served in all, against the package's size.
+    def served_bytes(self):
+        log = os.path.join(self.args.work, "nginx-access.log")
+        total = 0
+        with open(log) as lines:
+            for line in lines:
+                uri, _, sent = line.split()
+                if uri.endswith("/100M.bin"):
+                    total += int(sent)
+        return total
+
+    def kept_bytes(self):
+        found = glob.glob(os.path.join(self.drive_c, "users", "*", "Temp", "VLNRUpdatePack.exe.partial"))
+        return os.path.getsize(found[0]) if found else 0
+
+    def killed_run(self, point):
+        """Starts a hidden run and kills its host, as a user closing the
+        product would, once the package file on disk has come this far."""
+        host = subprocess.Popen(["wine", os.path.join(self.args.install, "updatehost.exe")],
+                                cwd=self.args.install, env=self.env, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        size = 100 * 10**6
+        while host.poll() is None and self.kept_bytes() < point * size:
+            time.sleep(0.05)
+        host.kill()
+        host.wait()
+        time.sleep(0.5)  # nginx logs the request once the connection is gone
+
+    def cut_case(self, company, points, label):
+        self.forget_update()
+        for leftover in glob.glob(os.path.join(self.drive_c, "users", "*", "Temp", "VLNRUpdatePack.exe*")):
+            os.remove(leftover)
+        self.set_company(company)
+        before = self.served_bytes()
+        start = time.monotonic()
+        for point in points:
+            self.killed_run(point)
+        _, _, code, _, _, _ = self.wine([os.path.join(self.args.install, "updatehost.exe")],
+                                        cwd=self.args.install)
+        wall = time.monotonic() - start
+        time.sleep(0.5)
+        served = self.served_bytes() - before
+        copies = [f for f in self.update_leftovers() if f.endswith("VLNRUpdate.exe")]
+        ok = code == 0 and len(copies) == 1 and os.path.getsize(copies[0]) == 100 * 10**6
+        self.forget_update()
+        self.record({"case": label, "size_mb": 100, "wall_s": wall, "served_bytes": served,
+                     "served_ratio": served / (100 * 10**6), "cut_points": points, "ok": ok})
+
+    def cut_transfers(self, reps):
+        rng = random.Random(20261209)
+        for rep in range(reps):
+            print("cut transfers, round %d of %d" % (rep + 1, reps), file=sys.stderr, flush=True)
+            points = sorted(round(rng.uniform(0.05, 0.95), 3) for _ in range(CUTS))
+            # Each cut later than the last: a resumed run starts where the last one stopped.
+            for label, company in CUT_CASES:
+                self.cut_case(company, points, label)
+
     def transfers(self, sizes):
         most = max(reps for _, reps in sizes)
         for rep in range(most):
@@ -209,8 +281,10 @@ def main():
     sizes = [tuple(int(n) for n in item.split(":")) for item in args.sizes.split(",")]
     bench = Bench(args)
     bench.warm_up()
-    bench.transfers(sizes)
-    bench.whole_runs(args.host_reps)
+    if not args.cuts_only:
+        bench.transfers(sizes)
+        bench.whole_runs(args.host_reps)
+    bench.cut_transfers(args.cut_reps)
 
 
 if __name__ == "__main__":

@@ -128,6 +128,23 @@ def start_cost_line(runs):
             "(medians %.2f s and %.2f s)." % (check - idle, check, idle)]
 
 
+def cut_rows(runs):
+    """The cut transfers: bytes served to complete the update, per package byte."""
+    rows = ["| Pace | Server | Bytes served ÷ package size | Whole | Cut points (share of the file) |",
+            "|---|---|---|---|---|"]
+    for pace, suffix in (("loopback, as fast as nginx sends", ""), ("2 MB/s, a line slower than the module", "-paced")):
+        for title, case in (("answers ranges: the kept bytes are continued", "cut-resume"),
+                            ("ignores ranges: every run from byte 0, as before resuming", "cut-no-resume")):
+            group = runs.get((case + suffix, 100))
+            if not group:
+                continue
+            rows.append("| %s | %s | %s | %s | %s |" % (
+                pace, title, spread([r["served_ratio"] for r in group], "%.3f"),
+                "yes" if all(r["ok"] for r in group) else "NO",
+                "; ".join(", ".join("%.2f" % p for p in r["cut_points"]) for r in group)))
+    return rows if len(rows) > 2 else []
+
+
 def report(runs, sizes, counts, host):
     lines = [
         "# Download performance",
@@ -158,6 +175,15 @@ def report(runs, sizes, counts, host):
     lines += ["", "## Whole update runs", ""]
     lines += whole_rows(runs)
     lines += [""] + start_cost_line(runs)
+    cuts = cut_rows(runs)
+    if cuts:
+        lines += ["", "## Cut transfers", "",
+                  "A 100 MB package whose host is killed three times at random points of its "
+                  "body, then a fourth run that ends the update: everything nginx served for it, "
+                  "divided by the package's size. The same cut points for every server. "
+                  "At loopback's speed each kill also loses what waits in the socket "
+                  "buffers, which nginx counts as sent.", ""]
+        lines += cuts
     return "\n".join(lines) + "\n"
 
 

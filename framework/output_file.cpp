@@ -28,6 +28,30 @@ bool OutputFile::Open(const std::string& path)
     return true;
 }
 
+bool OutputFile::OpenToAppend(const std::string& path)
+{
+    handle_.reset(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle_)
+        return false;
+    LARGE_INTEGER zero = {};
+    if (!SetFilePointerEx(handle_.get(), zero, nullptr, FILE_END)) {
+        handle_.reset();
+        return false;
+    }
+    buffer_.resize(kBufferSize);
+    used_ = 0;
+    return true;
+}
+
+void OutputFile::Restart()
+{
+    used_ = 0;
+    LARGE_INTEGER zero = {};
+    if (!SetFilePointerEx(handle_.get(), zero, nullptr, FILE_BEGIN) || !SetEndOfFile(handle_.get()))
+        throw Failure();
+}
+
 void OutputFile::Write(const void* data, size_t size)
 {
     if (used_ + size > buffer_.size())

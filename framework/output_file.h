@@ -20,6 +20,11 @@ public:
     // Creates the file, or empties it when it exists, for reading and writing,
     // shared with nobody. False when it cannot be opened.
     bool Open(const std::string& path);
+    // Opens the file to write on at its end, creating it when it is missing.
+    bool OpenToAppend(const std::string& path);
+    // Empties the file and its buffer: what follows is written from byte 0.
+    // Raises Failure when the file cannot be cut.
+    void Restart();
     // Raises Failure when the data cannot be written.
     void Write(const void* data, size_t size);
     // Writes what is buffered and closes the file; raises Failure when that fails.

@@ -248,6 +248,113 @@ TEST_F(EndToEnd, AHostEndedHardMidDownloadLeavesNoMutexBehind)
     server.Resume();
 }
 
+// The bytes of a cut package transfer, as they lie beside the package in
+// the temporary folder between runs.
+struct KeptPackage {
+    std::string target = TempPath() + "VLNRUpdatePack.exe";
+    std::string bytes = target + ".partial", record = target + ".resume";
+
+    void Discard() const
+    {
+        for (const std::string& file : {target, bytes, record})
+            DeleteFileA(file.c_str());
+    }
+    bool Kept() const { return FileExists(bytes) && FileExists(record); }
+    // Read from the folder: the running transfer shares its file with nobody.
+    size_t Length() const
+    {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        return GetFileAttributesExA(bytes.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
+    }
+};
+
+// A run whose package transfer ends early leaves what the next run needs to
+// fetch only the rest: whether it was cut or its host was killed mid-body.
+TEST_F(EndToEnd, TheNextRunFetchesOnlyTheRestOfACutPackage)
+{
+    const std::string manifest = std::string(kServer) + "/vlnr/acme/all/acme_all.ini";
+    const std::string packageUrl = std::string(kServer) + "/pack.exe";
+    server.Serve(manifest, Response(200, Manifest("1.0.0.6", packageUrl)));
+    KeptPackage kept;
+    struct Case {
+        const char* name;
+        bool kill;  // else the server closes the connection mid-body
+    } cases[] = {{"the connection closed mid-body", false}, {"the host killed mid-body", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        kept.Discard();
+        DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
+        ScriptedResponse first = RangedFile(package, "ETag: \"p1\"");
+        (c.kill ? first.pauseAfter : first.closeAfter) = package.size() / 2;
+        server.Serve(packageUrl, first);
+        if (c.kill) {
+            auto killed = StartHost("");
+            ASSERT_TRUE(PumpUntil([&] { return kept.Kept() && kept.Length() >= 65536; }, 60000));
+            killed->Kill();
+        } else {
+            EXPECT_EQ(RunHost(""), 0u);
+            EXPECT_THAT(traces, testing::Contains(testing::StartsWith("Package transfer cut at byte ")));
+        }
+        EXPECT_FALSE(Recorded("HasUpdate").data.size());
+        EXPECT_FALSE(FileExists(kept.target)) << "never a partial file at the package's own name";
+        ASSERT_TRUE(kept.Kept());
+        size_t length = kept.Length();
+        EXPECT_EQ(ReadFileBytes(kept.bytes), package.substr(0, length));
+
+        server.Serve(packageUrl, RangedFile(package, "ETag: \"p1\""));
+        EXPECT_EQ(RunHost(""), 0u);
+        EXPECT_THAT(server.Requests().back(),
+                    testing::HasSubstr("\r\nRange: bytes=" + std::to_string(length) + "-\r\n"));
+        EXPECT_THAT(traces, testing::Contains("Package transfer resumes from byte " + std::to_string(length)));
+        EXPECT_EQ(ReadFileBytes(appData / "Velnor\\VLNRUpdate\\VLNRUpdate.exe"), package);
+        EXPECT_EQ(Recorded("HasUpdate").dword(), 1u);
+        EXPECT_FALSE(FileExists(kept.bytes) || FileExists(kept.record)) << "nothing kept once whole";
+        server.Resume();
+    }
+    kept.Discard();
+}
+
+// Kept bytes of an offer that is no longer made go with the next run: it
+// offers another package, or nothing at all.
+TEST_F(EndToEnd, KeptBytesOfAnOfferNoLongerMadeAreDeleted)
+{
+    const std::string manifest = std::string(kServer) + "/vlnr/acme/all/acme_all.ini";
+    const std::string packageUrl = std::string(kServer) + "/pack.exe";
+    const std::string otherUrl = std::string(kServer) + "/other.exe";
+    KeptPackage kept;
+    struct Case {
+        const char* name;
+        std::string secondManifest;
+        const char* trace;
+        bool records;
+    } cases[] = {
+        {"another package offered", Manifest("1.0.0.7", otherUrl),
+         "Package transfer starts over: the kept bytes are of another offer", true},
+        {"no update offered", Manifest("1.0.0.5", packageUrl),
+         "Kept package bytes deleted: their offer is no longer made", false},
+    };
+    server.Serve(otherUrl, RangedFile(package, "ETag: \"o1\""));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        kept.Discard();
+        DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
+        ScriptedResponse cut = RangedFile(package, "ETag: \"p1\"");
+        cut.closeAfter = package.size() / 2;
+        server.Serve(manifest, Response(200, Manifest("1.0.0.6", packageUrl)));
+        server.Serve(packageUrl, cut);
+        EXPECT_EQ(RunHost(""), 0u);
+        ASSERT_TRUE(kept.Kept());
+
+        server.Serve(manifest, Response(200, c.secondManifest));
+        EXPECT_EQ(RunHost(""), 0u);
+        EXPECT_THAT(traces, testing::Contains(c.trace));
+        EXPECT_FALSE(FileExists(kept.bytes) || FileExists(kept.record));
+        EXPECT_THAT(server.Requests().back(), testing::Not(testing::HasSubstr("Range:")));
+        EXPECT_EQ(Recorded("HasUpdate").data.size() != 0, c.records);
+    }
+    kept.Discard();
+}
+
 TEST_F(EndToEnd, FiftyRunsInOneHostHoldNoMoreHandlesOrMemory)
 {
     server.Serve(std::string(kServer) + "/vlnr/acme/all/acme_all.ini",

@@ -1,7 +1,7 @@
 #include "download_page.h"
 
 #include "held_package.h"
-#include "mirror_pick.h"
+#include "kept_package.h"
 #include "package_launch.h"
 #include "wizard/wizard_frame.h"
 
@@ -10,12 +10,11 @@ BOOL DownloadPage::OnInitDownload()
     WizardPage::OnInitDialog();
     // Exactly one of the alternatives is fetched. An empty list (which the
     // decision never offers) fails like a transfer of no URL.
-    std::string url;
-    if (!m_urls.empty())
-        url = m_urls[PickMirror(m_urls.size())];
     WizardFrame* frame = Frame();
-    StartTransfer(url, frame && frame->testMode ? "VLNRUpdatePackT.exe" : "VLNRUpdatePack.exe",
-                  frame ? frame->packagePin : PackagePin{});
+    bool testMode = frame && frame->testMode;
+    PackagePin pin = frame ? frame->packagePin : PackagePin{};
+    StartTransfer(ChoosePackageCopy(m_urls, testMode, pin), PackageFileName(testMode), pin,
+                  std::numeric_limits<std::uint64_t>::max(), true);
     return TRUE;
 }
 

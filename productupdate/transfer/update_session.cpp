@@ -5,6 +5,7 @@
 #include "framework/debug_output.h"
 #include "framework/output_file.h"
 #include "framework/worker_thread.h"
+#include "kept_files.h"
 #include "transfer_rules.h"
 
 namespace {
@@ -100,60 +101,95 @@ void UpdateSession::Notify(const DownloadNotice& notice)
 int UpdateSession::Download()
 {
     DeleteUrlCacheEntryA(m_strUrl.c_str());
+    Resume resume;
+    if (m_resumable) {
+        resume = PrepareResume();
+        DeleteFileA(m_strFile.c_str());  // no file of an earlier run stands in for this one
+    }
+    const std::string written = m_resumable ? KeptBytesPath(m_strFile) : m_strFile;
     framework::OutputFile file;
-    if (!file.Open(m_strFile))
+    if (!(resume.length ? file.OpenToAppend(written) : file.Open(written)))
         return 1;
     try {
-        Transfer(file);
+        Transfer(file, resume);
         file.Close();  // a failed flush fails the transfer too
+        if (m_resumable)
+            Complete();
         return 0;
     } catch (...) {
         // The network, a full disk, a refusal, no memory: all fail the
-        // transfer, which leaves no partial file.
+        // transfer, which leaves no partial file at the target's name. Bytes
+        // of a cut package stay beside it when their record says what they are.
+        if (keep_ && KeepCut(file))
+            return 1;
         file.Abandon();
-        DeleteFileA(m_strFile.c_str());
+        DeleteFileA(written.c_str());
+        if (m_resumable)
+            DeleteKeptRecord(m_strFile);
         return 1;
     }
 }
 
-void UpdateSession::Transfer(framework::OutputFile& file)
+void UpdateSession::CheckStatus(DWORD status, bool redirected, const Resume& resume)
+{
+    // A ranged request may also be answered with the range or its refusal.
+    bool ranged = resume.length > 0 && (status == 206 || status == 416);
+    if (redirected ? status != 200 && !ranged : !IsSuccessStatus(status) && !ranged)
+        Fail();
+    if (resume.length && status == 416)
+        RefuseResume("Package transfer resume refused: 416");
+}
+
+void UpdateSession::Transfer(framework::OutputFile& file, Resume& resume)
 {
     const ULONGLONG start = GetTickCount64();
+    keep_ = resume.length > 0;  // kept bytes stay until an answer refuses them
+    const std::string extra =
+        resume.length ? ResumeHeaders(resume.length, resume.kept.validator()) : std::string();
     DWORD status = 0;
-    framework::HttpRequest* request = &SendRequest(SplitHttpUrl(m_strUrl), status);
-    if (IsRedirectStatus(status))
-        request = &FollowRedirect(*request);
-    else if (!IsSuccessStatus(status))
-        Fail();
-    std::uint64_t total = DeclaredLength(*request);
-    if (total > m_maxLength) {
+    framework::HttpRequest* request = &SendRequest(SplitHttpUrl(m_strUrl), status, extra);
+    bool redirected = IsRedirectStatus(status);
+    if (redirected)
+        request = &FollowRedirect(*request, extra, status);
+    CheckStatus(status, redirected, resume);
+    std::uint64_t declared = DeclaredLength(*request);
+    Body body = resume.length ? ContinueOrRestart(*request, status, declared, file, resume)
+                              : Body{0, declared};
+    if (body.total > m_maxLength) {
         framework::DebugOutput("Declared length over the limit");
         Fail();
     }
     // A pinned package of another size is refused before its body is read.
-    if (m_pin.size && *m_pin.size != total) {
+    if (m_pin.size && *m_pin.size != body.total) {
         framework::DebugOutput("Package size mismatch");
         Fail();
     }
-    const ULONGLONG deadline = start + TransferDeadlineMs(total, m_deadlineFloorMs);
-    std::optional<framework::Sha256> digest;
-    if (m_pin.digest)
-        digest.emplace();
+    if (m_resumable)
+        KeepFrom(*request, body);
+    const ULONGLONG deadline = start + TransferDeadlineMs(declared, m_deadlineFloorMs);
+    std::unique_ptr<framework::Sha256> digest = StartDigest(resume, body);
 
-    // One notice per chunk of at most 1023 bytes, sent before the chunk is written.
+    // One notice per chunk of at most 1023 bytes, sent before the chunk is
+    // written; a continued transfer starts at the share already kept.
     DownloadNotice progress = {1, FALSE, FALSE, 0};
-    std::uint64_t received = 0;
+    std::uint64_t received = body.received;
+    if (received > 0) {
+        progress.percent = ProgressPercent(received, body.total);
+        Notify(progress);
+    }
     char chunk[kChunk + 1];
     while (UINT n = request->Read(chunk, kChunk)) {
         received += n;
         // More than was declared is a broken response, whatever its bytes.
-        if (received > total)
+        if (received > body.total) {
+            keep_ = false;
             Fail();
+        }
         if (GetTickCount64() > deadline) {
             framework::DebugOutput("Transfer deadline passed");
             Fail();
         }
-        progress.percent = ProgressPercent(received, total);
+        progress.percent = ProgressPercent(received, body.total);
         Notify(progress);
         file.Write(chunk, n);
         if (digest)
@@ -161,10 +197,11 @@ void UpdateSession::Transfer(framework::OutputFile& file)
     }
     // A body that ends before its declared length is a cut transfer, never
     // a whole file: a truncated package must not be recorded as an update.
-    if (received < total)
+    if (received < body.total)
         Fail();
     if (digest) {
         if (digest->Finish() != *m_pin.digest) {
+            keep_ = false;  // the whole file is wrong: none of it is worth keeping
             framework::DebugOutput("Package digest mismatch");
             Fail();
         }
@@ -172,7 +209,19 @@ void UpdateSession::Transfer(framework::OutputFile& file)
     }
 }
 
-framework::HttpRequest& UpdateSession::SendRequest(const framework::ParsedUrl& url, DWORD& status)
+// The digest of a pinned package covers the whole file: a continuation goes
+// on from the kept bytes' digest, a body from byte 0 starts anew.
+std::unique_ptr<framework::Sha256> UpdateSession::StartDigest(Resume& resume, const Body& body)
+{
+    if (!m_pin.digest)
+        return nullptr;
+    if (body.received > 0)
+        return std::move(resume.digest);
+    return std::make_unique<framework::Sha256>();
+}
+
+framework::HttpRequest& UpdateSession::SendRequest(const framework::ParsedUrl& url, DWORD& status,
+                                                   const std::string& extraHeaders)
 {
     OpenRequest& open = m_requests.emplace_back();
     open.connection = GetHttpConnection(url.server, url.port);
@@ -183,14 +232,18 @@ framework::HttpRequest& UpdateSession::SendRequest(const framework::ParsedUrl& u
                          INTERNET_OPTION_RECEIVE_TIMEOUT})
         request.SetOption(option, kNetworkTimeoutMs);
     request.AddRequestHeaders(kHeaderBlock, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+    if (!extraHeaders.empty())
+        request.AddRequestHeaders(extraHeaders.c_str(), static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD);
     request.SendRequest();
     if (!request.QueryInfoStatusCode(status))
         Fail();
     return request;
 }
 
-// Followed once: the second answer must be a plain 200.
-framework::HttpRequest& UpdateSession::FollowRedirect(framework::HttpRequest& first)
+// Followed once, with the same extra headers; the caller checks the second
+// answer's status.
+framework::HttpRequest& UpdateSession::FollowRedirect(framework::HttpRequest& first,
+                                                      const std::string& extraHeaders, DWORD& status)
 {
     std::string headers;
     if (!first.QueryInfo(HTTP_QUERY_RAW_HEADERS_CRLF, headers))
@@ -198,21 +251,18 @@ framework::HttpRequest& UpdateSession::FollowRedirect(framework::HttpRequest& fi
     std::optional<std::string> location = FindRedirectLocation(headers);
     if (!location)
         Fail();
-    DWORD status = 0;
-    framework::HttpRequest& second = SendRequest(SplitHttpUrl(*location), status);
-    if (status != 200)
-        Fail();
-    return second;
+    return SendRequest(SplitHttpUrl(*location), status, extraHeaders);
 }
 
 void LaunchUpdateSession(const std::string& url, const std::string& file, HWND notifyWindow,
-                         const PackagePin& pin, std::uint64_t maxLength)
+                         const PackagePin& pin, std::uint64_t maxLength, bool resumable)
 {
     UpdateSession* session;
     try {
         session = new UpdateSession(url, file, notifyWindow);
         session->m_pin = pin;
         session->m_maxLength = maxLength;
+        session->m_resumable = resumable;
     } catch (...) {
         PostNoWorker(notifyWindow);
         return;

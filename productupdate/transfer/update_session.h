@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "download_notice.h"
+#include "kept_transfer.h"
+#include "framework/crypto.h"
 #include "package_pin.h"
 #include "framework/internet.h"
 #include "framework/url.h"
@@ -37,6 +39,10 @@ public:
     std::uint64_t m_maxLength = std::numeric_limits<std::uint64_t>::max();
     // The floor of the transfer's overall deadline (see TransferDeadlineMs).
     std::uint64_t m_deadlineFloorMs;
+    // A package: a cut transfer keeps its bytes beside the file for the next
+    // run, which asks only for the rest (see kept_files.h). The file itself
+    // appears only once it is whole.
+    bool m_resumable = false;
 
 private:
     // A request and its connection, closed only with the session, after the
@@ -48,17 +54,43 @@ private:
         std::unique_ptr<framework::HttpRequest> request;
     };
 
+    // Kept bytes that this transfer may continue: their length (0 for none),
+    // their record, and for a pinned package the digest of those bytes.
+    struct Resume {
+        std::uint64_t length = 0;
+        KeptTransfer kept;
+        std::unique_ptr<framework::Sha256> digest;
+    };
+    // Where a response's body starts in the file and the file's whole length.
+    struct Body {
+        std::uint64_t received, total;
+    };
+
     static unsigned __stdcall DownloadThreadProc(void* parameter);
     // The transfer, on the worker: 0 on success, 1 on failure. A failure
     // after the file was opened deletes the file.
     int Download();
     void Notify(const DownloadNotice& notice);
     // Sends a GET for the URL; the request is then the last of m_requests.
-    framework::HttpRequest& SendRequest(const framework::ParsedUrl& url, DWORD& status);
-    framework::HttpRequest& FollowRedirect(framework::HttpRequest& first);
-    void Transfer(framework::OutputFile& file);
+    framework::HttpRequest& SendRequest(const framework::ParsedUrl& url, DWORD& status,
+                                        const std::string& extraHeaders);
+    framework::HttpRequest& FollowRedirect(framework::HttpRequest& first,
+                                           const std::string& extraHeaders, DWORD& status);
+    void Transfer(framework::OutputFile& file, Resume& resume);
+    void CheckStatus(DWORD status, bool redirected, const Resume& resume);
+    std::unique_ptr<framework::Sha256> StartDigest(Resume& resume, const Body& body);
+
+    // The resuming half of a package transfer.
+    Resume PrepareResume();
+    Body ContinueOrRestart(framework::HttpRequest& request, DWORD status, std::uint64_t declared,
+                           framework::OutputFile& file, Resume& resume);
+    void KeepFrom(framework::HttpRequest& request, const Body& body);
+    [[noreturn]] void RefuseResume(const char* why);
+    bool KeepCut(framework::OutputFile& file);
+    void Complete();
 
     std::vector<OpenRequest> m_requests;
+    bool keep_ = false;  // a failure now keeps the bytes received for the next run
 };
 
 // Creates and starts a session. Whatever stops it from running, a failed
@@ -66,4 +98,5 @@ private:
 // as a failed transfer would, so that the window never waits for ever.
 void LaunchUpdateSession(const std::string& url, const std::string& file, HWND notifyWindow,
                          const PackagePin& pin = {},
-                         std::uint64_t maxLength = std::numeric_limits<std::uint64_t>::max());
+                         std::uint64_t maxLength = std::numeric_limits<std::uint64_t>::max(),
+                         bool resumable = false);

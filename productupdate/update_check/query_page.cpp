@@ -6,6 +6,7 @@
 #include "i18n/language.h"
 #include "manifest_location.h"
 #include "package/download_page.h"
+#include "package/kept_package.h"
 #include "resources/resource.h"
 #include "signing/manifest_trust.h"
 #include "startup/module_state.h"
@@ -87,6 +88,7 @@ void QueryPage::OnManifestReady(const std::string& manifestPath)
             frame->DestroyWindow();
         return;
     }
+    DiscardKeptPackage(frame->testMode != 0);
     frame->runFinished = 1;
     if (frame->interactive && frame->ReplacePage(std::make_unique<UpToDatePage>(parent())))
         return;

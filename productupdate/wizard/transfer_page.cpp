@@ -21,6 +21,13 @@ std::string DownloadFolder()
 
 }  // namespace
 
+std::string DownloadPath(const std::string& fileName)
+{
+    std::string file = DownloadFolder();
+    framework::AppendPath(file, fileName.c_str());
+    return file;
+}
+
 TransferPage::TransferPage(UINT templateId, HWND parent, PageKind kind, int statusId,
                            const char* statusKey)
     : WizardPage(templateId, parent), kind_(kind), statusId_(statusId), statusKey_(statusKey)
@@ -34,11 +41,9 @@ void TransferPage::DoDataExchange(framework::DataExchange& exchange)
 }
 
 void TransferPage::StartTransfer(const std::string& url, const std::string& fileName,
-                                 const PackagePin& pin, std::uint64_t maxLength)
+                                 const PackagePin& pin, std::uint64_t maxLength, bool resumable)
 {
-    std::string file = DownloadFolder();
-    framework::AppendPath(file, fileName.c_str());
-    LaunchUpdateSession(url, file, hwnd(), pin, maxLength);
+    LaunchUpdateSession(url, DownloadPath(fileName), hwnd(), pin, maxLength, resumable);
 
     SetLocalizedItemText(hwnd(), IDC_WELCOMETIP, "IDC_WELCOMETIP");
     SetLocalizedItemText(hwnd(), statusId_, statusKey_);

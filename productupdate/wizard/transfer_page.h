@@ -13,6 +13,10 @@
 #include "transfer/package_pin.h"
 #include "wizard_page.h"
 
+// The full path of fileName in the run's download folder: the temporary
+// folder, or else the folder of this module's file.
+std::string DownloadPath(const std::string& fileName);
+
 class TransferPage : public WizardPage {
 protected:
     // kind gives the frame's buttons; statusId is the control that says
@@ -22,9 +26,11 @@ protected:
     // Starts the session for the URL into fileName in the run's download
     // folder, then sets the page's texts and the frame's buttons. Called from
     // the page's initialisation, after the base's. A body declared longer
-    // than maxLength fails the transfer.
+    // than maxLength fails the transfer. A resumable transfer keeps the
+    // bytes of a cut body for the next run (see transfer/kept_files.h).
     void StartTransfer(const std::string& url, const std::string& fileName, const PackagePin& pin,
-                       std::uint64_t maxLength = std::numeric_limits<std::uint64_t>::max());
+                       std::uint64_t maxLength = std::numeric_limits<std::uint64_t>::max(),
+                       bool resumable = false);
 
     // The one completion notice: the downloaded file, or nothing when the
     // transfer failed. A page that replaces itself here touches nothing of

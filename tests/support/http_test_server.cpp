@@ -18,6 +18,7 @@ const char* Reason(int status)
     case 303: return "See Other";
     case 307: return "Temporary Redirect";
     case 404: return "Not Found";
+    case 416: return "Range Not Satisfiable";
     case 503: return "Service Unavailable";
     default: return "Status";
     }
@@ -39,7 +40,45 @@ std::string TargetOf(const std::string& request)
     return target;
 }
 
+// The value of a request header, spelled as WinINet sends it.
+std::string HeaderValue(const std::string& request, const std::string& name)
+{
+    std::string key = "\r\n" + name + ": ";
+    size_t at = request.find(key);
+    if (at == std::string::npos)
+        return {};
+    at += key.size();
+    return request.substr(at, request.find("\r\n", at) - at);
+}
+
+// What a ranged file answers to this request.
+ScriptedResponse ApplyRange(const std::string& request, const ScriptedResponse& file)
+{
+    std::string range = HeaderValue(request, "Range");
+    std::string ifRange = HeaderValue(request, "If-Range");
+    if (range.compare(0, 6, "bytes=") != 0 || range.back() != '-' ||
+        (!ifRange.empty() && ifRange != file.validator))
+        return file;
+    size_t from = std::stoul(range.substr(6));
+    if (from >= file.body.size())
+        return Response(416, "", "Content-Range: bytes */" + std::to_string(file.body.size()) + "\r\n");
+    ScriptedResponse part = Response(206, file.body.substr(from), file.extraHeaders +
+        "Content-Range: bytes " + std::to_string(from) + "-" + std::to_string(file.body.size() - 1) +
+        "/" + std::to_string(file.body.size()) + "\r\n");
+    part.closeAfter = file.closeAfter;
+    return part;
+}
+
 }  // namespace
+
+ScriptedResponse RangedFile(const std::string& body, const std::string& validatorHeader)
+{
+    ScriptedResponse file = Response(200, body, validatorHeader + "\r\n");
+    file.ranges = true;
+    file.validator = validatorHeader.substr(validatorHeader.find(": ") + 2);
+    file.extraHeaders = validatorHeader + "\r\n";
+    return file;
+}
 
 ScriptedResponse Response(int status, const std::string& body, const std::string& extraHeaders)
 {
@@ -186,8 +225,10 @@ void HttpTestServer::SendBody(SOCKET connection, const ScriptedResponse& respons
     size_t pause = std::min(response.pauseAfter, bodyEnd);
     if (!SendAll(connection, response.body.data(), pause))
         return;
-    if (pause < bodyEnd && WaitForResume())
-        SendAll(connection, response.body.data() + pause, bodyEnd - pause);
+    bodySent_ += pause;
+    if (pause < bodyEnd && WaitForResume() &&
+        SendAll(connection, response.body.data() + pause, bodyEnd - pause))
+        bodySent_ += bodyEnd - pause;
     else if (response.pauseAfter != std::string::npos && pause == bodyEnd)
         WaitForResume();  // a stall after everything that is sent
 }
@@ -208,7 +249,7 @@ void HttpTestServer::Handle(SOCKET connection)
         requests_.push_back(request);
         auto found = responses_.find(TargetOf(request));
         if (found != responses_.end())
-            response = found->second;
+            response = found->second.ranges ? ApplyRange(request, found->second) : found->second;
     }
     if (response.delayMs)
         Sleep(response.delayMs);

@@ -21,10 +21,19 @@ struct ScriptedResponse {
     DWORD delayMs = 0;                      // before anything is sent
     DWORD dripMs = 0;     // when set, the body goes one byte at a time, this long apart
     bool endless = false; // the body is sent again and again, until the peer or the server goes
+    // Ranges as a static file server answers them: "Range: bytes=K-" gets a
+    // 206 of the rest (a 416 when K is not inside the body), unless an
+    // If-Range differs from validator. closeAfter then counts the rest.
+    bool ranges = false;
+    std::string validator;     // the ETag or Last-Modified value
+    std::string extraHeaders;  // of every answer: the validator's header line among them
 };
 
 // A response with Content-Length and "Connection: close" filled in.
 ScriptedResponse Response(int status, const std::string& body, const std::string& extraHeaders = "");
+// A file served with ranges under one validator header line, for example
+// "ETag: \"v1\"" or "Last-Modified: ...".
+ScriptedResponse RangedFile(const std::string& body, const std::string& validatorHeader);
 // A response of exactly these bytes before the body.
 ScriptedResponse RawResponse(const std::string& head, const std::string& body);
 
@@ -51,6 +60,8 @@ public:
     std::vector<std::string> Targets() const;
     // Body bytes of dripping and endless responses sent so far.
     size_t StreamedBytes() const { return streamed_; }
+    // Body bytes of every response handed to the socket so far.
+    size_t BodyBytesSent() const { return bodySent_; }
 
 private:
     void AcceptLoop();
@@ -67,6 +78,7 @@ private:
     bool stopping_ = false;
     bool resume_ = false;
     std::atomic<size_t> streamed_{0};
+    std::atomic<size_t> bodySent_{0};
     std::map<std::string, ScriptedResponse> responses_;
     std::vector<std::string> requests_;
     std::vector<SOCKET> connections_;
