@@ -6,6 +6,7 @@
 
 #include <random>
 
+#include "entry/test_version.h"
 #include "explain.h"
 #include "framework/debug_output.h"
 #include "manifest_check.h"
@@ -512,13 +513,29 @@ TEST_F(ManifestTool, BadInputIsRefusedClearlyOrAnsweredRight)
         return std::string("accepted");
     };
     EXPECT_THAT(refusal(folder / "missing.ini"), HasSubstr("cannot be read"));
-    EXPECT_THAT(refusal(folder.path()), HasSubstr("cannot be read"));
-    EXPECT_THAT(refusal(Write(std::string("[Full]\r\nVer=2\0\x01\x02", 14))), HasSubstr("binary"));
+    EXPECT_THAT(refusal(folder.path()), HasSubstr("is a folder"));
+    EXPECT_THAT(refusal(Write("")), HasSubstr("is empty"));
+    for (const char* device : {"nul.ini", "aux.ini", "con.ini", "COM1.ini", "prn.ini", "lpt1.ini", "nul"})
+        EXPECT_THAT(refusal(folder / device), HasSubstr("names a device")) << device;
     EXPECT_THAT(refusal(Write("[Full]\r\nVer=2.0.0.0\r\n" + std::string(8 << 20, ';'))), HasSubstr("1 MiB"));
     std::string many = "[Full]\r\nVer=2.0.0.0\r\nPacketCount=5000\r\n";
     for (int n = 0; n < 5000; ++n)
         many += "[Packet" + std::to_string(n) + "]\r\nmax=2.0.0.0\r\n";
     EXPECT_THAT(refusal(Write(many)), HasSubstr("sections"));
+
+    // Control bytes do not stop the module from reading a file: the tool
+    // explains it as the module decides, and warns.
+    Installation plain{"2.3.0.17", std::nullopt, 0, false, {}, std::nullopt, std::nullopt};
+    for (char control : {'\x1A', '\x0C', '\0'}) {
+        std::string withControl = kFull + ";" + std::string(1, control) + "\r\n" +
+                                  Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\n" + kOneFile);
+        ExpectAgreement(withControl, plain);
+        Explanation told = Explain(LoadManifest(Write(withControl)), plain);
+        EXPECT_TRUE(told.result) << int(control);
+        ASSERT_EQ(told.warnings.size(), 1u) << int(control);
+        EXPECT_THAT(told.warnings[0], HasSubstr("control byte"));
+        EXPECT_TRUE(Reports(CheckManifest(LoadManifest(Write(withControl)), {}), Severity::Warning, "", ""));
+    }
 
     // A UTF-16 manifest is read by the module as Windows reads it: so by the tool.
     std::string text = kFull + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\n" + kOneFile);
@@ -568,8 +585,10 @@ TEST_F(ManifestToolProgram, ExplainJsonIsTheExplanation)
             arguments += " --recorded " + *installation.recorded + " --recorded-silent " +
                          std::to_string(installation.recordedSilent);
         }
-        if (installation.testMode)
+        if (installation.testMode) {
             arguments += " --test";
+            DotTestVersion(installation.installed);  // as the module reads VLNRTEST.VLT
+        }
         ProcessResult result = Run(arguments);
         EXPECT_EQ(result.exitCode, 0u) << result.errorOutput;
         EXPECT_EQ(result.output, ExplainJson(Explain(LoadManifest(path), installation), installation));
@@ -643,6 +662,34 @@ TEST_F(ManifestToolProgram, RolloutsAreShownAndDecidedForAGivenDraw)
     std::string withdrawing = Write(Full(0) + "Withdrawn=2.4.0.1,2.4.0.2\r\n");
     EXPECT_THAT(Run("diff " + Quote(Write(Full(0))) + " " + Quote(withdrawing)).output,
                 HasSubstr("Withdrawn: (none) -> 2.4.0.1, 2.4.0.2\n"));
+}
+
+TEST_F(ManifestToolProgram, BadArgumentsGetATrueMessageAndExitTwo)
+{
+    std::string manifest = Quote(Write(Full(1) + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\n" + kOneFile)));
+    struct {
+        std::string arguments;
+        const char* message;
+    } cases[] = {
+        {"explain " + manifest + " --installed \"\"", "is no version"},
+        {"explain " + manifest + " --installed \"not a version\"", "is no version"},
+        {"explain " + manifest + " --installed 2.3.0.17 --recorded v2", "is no version"},
+        {"check " + manifest + " --key " + Quote(folder / "missing.pem"), "cannot be read"},
+        {"check " + manifest + " --previous abc", "neither a Serial"},
+        {"check " + Quote(folder.path()), "is a folder"},
+        {"coverage " + Quote(Write("")), "is empty"},
+    };
+    for (const auto& c : cases) {
+        ProcessResult result = Run(c.arguments);
+        EXPECT_EQ(result.exitCode, 2u) << c.arguments;
+        EXPECT_THAT(result.errorOutput, HasSubstr(c.message)) << c.arguments;
+        ProcessResult json = Run(c.arguments + " --json");
+        EXPECT_EQ(json.exitCode, 2u) << c.arguments;
+        EXPECT_THAT(json.output, testing::StartsWith("{\"error\":\"")) << c.arguments;
+        EXPECT_THAT(json.output, HasSubstr(c.message)) << c.arguments;
+    }
+    // A test version is read as the module reads VLNRTEST.VLT: 1000 is 1.0.0.0.
+    EXPECT_THAT(Run("explain " + manifest + " --test --installed 1000").output, HasSubstr("base version  1.0.0.0 (installed)"));
 }
 
 }  // namespace

@@ -71,6 +71,8 @@ void Evaluate(const ManifestInput& manifest, const Installation& installation, c
 Explanation Explain(const ManifestInput& manifest, const Installation& installation)
 {
     Explanation out;
+    if (manifest.controlByte)
+        out.warnings.push_back(ControlByteWarning(manifest));
     out.channel = installation.channel.value_or(framework::ReadProfileString("Full", "Channel", "", manifest.path));
     {
         RegistrySandbox sandbox;

@@ -45,6 +45,7 @@ struct Explanation {
     std::string info;
     PackagePin pin;
     std::vector<std::string> trace;  // the trace lines, in order
+    std::vector<std::string> warnings;  // about the file itself
 };
 
 Explanation Explain(const ManifestInput& manifest, const Installation& installation);

@@ -3,19 +3,24 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
 #include "command_line.h"
 #include "framework/failure.h"
 #include "explain.h"
+#include "json.h"
 #include "manifest_check.h"
 #include "manifest_input.h"
 #include "report.h"
 #include "signing/manifest_signature.h"
 #include "signing/manifest_trust.h"
 #include "transfer/package_pin.h"
+#include "entry/test_version.h"
 #include "update_check/rollout.h"
 #include "tool_error.h"
 
@@ -28,7 +33,9 @@ std::vector<framework::EcPoint> LoadKeys(const std::vector<std::string>& files)
         std::ifstream in(file, std::ios::binary);
         std::stringstream text;
         text << in.rdbuf();
-        std::optional<framework::EcPoint> key = in ? PublicKeyFromPem(text.str()) : std::nullopt;
+        if (!in)
+            throw ToolError(file + ": the key file cannot be read");
+        std::optional<framework::EcPoint> key = PublicKeyFromPem(text.str());
         if (!key)
             throw ToolError(file + ": not a P-256 public key in PEM form (openssl ec -pubout)");
         keys.push_back(*key);
@@ -46,6 +53,9 @@ int Check(const CommandLine& line, const std::vector<framework::EcPoint>& keys, 
         if (std::optional<std::uint64_t> serial = ParseDecimal(*line.previous)) {
             options.previousSerial = serial;
         } else {
+            if (GetFileAttributesA(line.previous->c_str()) == INVALID_FILE_ATTRIBUTES)
+                throw ToolError("--previous '" + *line.previous +
+                                "' is neither a Serial (a number) nor a manifest file that exists");
             ManifestInput old = LoadManifest(*line.previous);
             options.previous = ReadUpdateManifest(old.path);
             options.previousSerial =
@@ -61,10 +71,32 @@ int Check(const CommandLine& line, const std::vector<framework::EcPoint>& keys, 
     return 0;
 }
 
+// Digits and dots, starting with a digit: what VLNR.INI, VLNRTEST.VLT or a
+// record can hold. Anything else is a typo, not a version the module reads.
+std::string VersionArgument(const char* option, const std::string& text)
+{
+    if (text.empty() || !isdigit(static_cast<unsigned char>(text[0])) ||
+        text.find_first_not_of("0123456789.") != std::string::npos)
+        throw ToolError(std::string(option) + " '" + text + "' is no version: give numbers and dots, such as 2.3.0.17");
+    return text;
+}
+
+// In test mode the installed version is the Version of VLNRTEST.VLT, which
+// the module turns into a dotted one ("1000" is 1.0.0.0).
+std::string InstalledVersion(const CommandLine& line)
+{
+    std::string version = VersionArgument("--installed", *line.installed);
+    if (line.testMode)
+        DotTestVersion(version);
+    return version;
+}
+
 int ExplainVerb(const CommandLine& line, const std::vector<framework::EcPoint>& keys, std::string& out)
 {
     Installation installation;
-    installation.installed = *line.installed;
+    installation.installed = InstalledVersion(line);
+    if (line.recorded)
+        VersionArgument("--recorded", *line.recorded);
     installation.recorded = line.recorded;
     installation.recordedSilent = line.recordedSilent;
     installation.testMode = line.testMode;
@@ -125,16 +157,22 @@ int main(int argc, char** argv)
     // Plain line ends, also when Wine hands the output to a Linux pipe.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+    std::string message;
     try {
         std::string out;
         int code = Run(argc, argv, out);
         std::fwrite(out.data(), 1, out.size(), stdout);
         return code;
     } catch (const framework::Failure&) {
-        std::fprintf(stderr, "manifest-tool: a system service failed (SHA-256, or memory)\n");
-        return 2;
+        message = "a system service failed (SHA-256, or memory)";
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "manifest-tool: %s\n", error.what());
-        return 2;
+        message = error.what();
     }
+    std::fprintf(stderr, "manifest-tool: %s\n", message.c_str());
+    // A pipeline that asked for JSON gets JSON, also when there is no answer.
+    if (std::any_of(argv + 1, argv + argc, [](const char* arg) { return std::strcmp(arg, "--json") == 0; })) {
+        std::string json = JsonObject().Text("error", message).str() + "\n";
+        std::fwrite(json.data(), 1, json.size(), stdout);
+    }
+    return 2;
 }

@@ -73,6 +73,8 @@ private:
         std::vector<std::string> sections = framework::ReadProfileSectionNames(input_.path);
         if (input_.utf16)
             Add(Severity::Note, "", "", "the file is UTF-16: the module reads it, but older tools may not");
+        if (input_.controlByte)
+            Add(Severity::Warning, "", "", ControlByteWarning(input_));
         if (std::none_of(sections.begin(), sections.end(), [](const std::string& s) { return SameName(s, "Full"); })) {
             Add(Severity::Error, "Full", "", "there is no [Full] section: no installation is offered anything");
             return false;

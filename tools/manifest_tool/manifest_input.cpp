@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 #include "framework/handles.h"
@@ -67,11 +68,30 @@ bool HasUtf16Mark(const std::string& bytes)
 }
 
 // INI text holds no control characters but tabs and line ends.
-bool LooksLikeText(const std::string& bytes)
+std::optional<size_t> FirstControlByte(const std::string& bytes)
 {
-    return std::none_of(bytes.begin(), bytes.end(), [](char c) {
+    auto found = std::find_if(bytes.begin(), bytes.end(), [](char c) {
         return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n';
     });
+    if (found == bytes.end())
+        return std::nullopt;
+    return static_cast<size_t>(found - bytes.begin());
+}
+
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9, with any extension, name devices,
+// not files, wherever they stand.
+bool NamesADevice(const std::string& path)
+{
+    size_t slash = path.find_last_of("\\/");
+    std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    name = name.substr(0, name.find('.'));
+    while (!name.empty() && (name.back() == ' ' || name.back() == ':'))
+        name.pop_back();
+    for (const char* device : {"CON", "PRN", "AUX", "NUL"})
+        if (_stricmp(name.c_str(), device) == 0)
+            return true;
+    return name.size() == 4 && (_strnicmp(name.c_str(), "COM", 3) == 0 || _strnicmp(name.c_str(), "LPT", 3) == 0) &&
+           name[3] >= '1' && name[3] <= '9';
 }
 
 void RefuseWhatCostsTooMuch(const ManifestInput& input, const std::string& shown)
@@ -92,11 +112,28 @@ void RefuseWhatCostsTooMuch(const ManifestInput& input, const std::string& shown
 ManifestInput LoadManifest(const std::string& argument)
 {
     ManifestInput input;
+    if (NamesADevice(argument))
+        throw ToolError(argument + ": names a device, not a file (CON, PRN, AUX, NUL, COM1-9 and LPT1-9 "
+                                   "are devices under any extension)");
     input.path = FullPath(argument);
+    DWORD attributes = GetFileAttributesA(input.path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        throw ToolError(argument + ": is a folder, not a manifest");
     input.bytes = ReadWhole(input.path, argument);
+    if (input.bytes.empty())
+        throw ToolError(argument + ": is empty: no manifest (the module would offer nothing from it)");
     input.utf16 = HasUtf16Mark(input.bytes);
-    if (!input.utf16 && !LooksLikeText(input.bytes))
-        throw ToolError(argument + ": a binary file, not an INI manifest");
+    if (!input.utf16)
+        input.controlByte = FirstControlByte(input.bytes);
     RefuseWhatCostsTooMuch(input, argument);
     return input;
+}
+
+std::string ControlByteWarning(const ManifestInput& input)
+{
+    char byte[8];
+    std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(input.bytes[*input.controlByte]));
+    return std::string("holds the control byte ") + byte + " at byte " + std::to_string(*input.controlByte) +
+           ": the module reads the file all the same, as explained here, but an editor or another "
+           "reader may not";
 }

@@ -179,6 +179,8 @@ std::string ExplainText(const Explanation& e, const Installation& installation)
         lines.emplace_back("force", std::to_string(e.force));
         lines.emplace_back("Silent", std::to_string(e.silent));
     }
+    for (const std::string& warning : e.warnings)
+        lines.emplace_back("warning", warning);
     std::string out = Table(lines) + "trace lines:\n";
     for (const std::string& line : e.trace)
         out += "  " + line + "\n";
@@ -212,6 +214,7 @@ std::string ExplainJson(const Explanation& e, const Installation& installation)
                .Raw("pin", PinJson(e.pin))
                .Text("verdict", Verdict(e, installation))
                .Raw("trace", JsonStrings(e.trace))
+               .Raw("warnings", JsonStrings(e.warnings))
                .str() +
            "\n";
 }
