@@ -340,6 +340,7 @@ TEST_F(ManifestTool, CheckReportsEachTrapInItsSectionAndKey)
         {"expired", kFull + "Expires=2020-01-01T00:00:00Z\r\n", Severity::Error, "Full", "Expires"},
         {"unreadable Expires", kFull + "Expires=next week\r\n", Severity::Error, "Full", "Expires"},
         {"unreadable Serial", kFull + "Serial=7a\r\n", Severity::Error, "Full", "Serial"},
+        {"offered to nobody", "[Full]\r\nVer=2.4.0.3\r\nPacketCount=0\r\nFileCount=0\r\n", Severity::Error, "Full", "Ver"},
         {"Rollout no percentage", kFull + "Rollout=10%\r\n", Severity::Error, "Full", "Rollout"},
         {"Rollout above 100", kFull + "Rollout=101\r\n", Severity::Error, "Full", "Rollout"},
         {"Rollout 0", kFull + "Rollout=0\r\n", Severity::Warning, "Full", "Rollout"},
@@ -502,6 +503,8 @@ TEST_F(ManifestTool, ExplainsAKeyedModuleRefusingOrTakingASignedManifest)
     EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUpdateKey)) << "the user's own registry is untouched";
 }
 
+Installation plain_installation() { return {"2.3.0.17", std::nullopt, 0, false, {}, std::nullopt, std::nullopt}; }
+
 TEST_F(ManifestTool, BadInputIsRefusedClearlyOrAnsweredRight)
 {
     auto refusal = [&](const std::string& path) {
@@ -522,6 +525,15 @@ TEST_F(ManifestTool, BadInputIsRefusedClearlyOrAnsweredRight)
     for (int n = 0; n < 5000; ++n)
         many += "[Packet" + std::to_string(n) + "]\r\nmax=2.0.0.0\r\n";
     EXPECT_THAT(refusal(Write(many)), HasSubstr("sections"));
+
+    // A recorded version too long for the module to read is no base version;
+    // a force of -1 is shown as the registry holds it.
+    Installation longRecord = plain_installation();
+    longRecord.recorded = "2.4.0.3" + std::string(300, '0');
+    ExpectAgreement(kFull + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\nforce=-1\r\n" + kOneFile), longRecord);
+    Explanation forced = Explain(LoadManifest(Write(kFull + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\nforce=-1\r\n" + kOneFile))),
+                                 plain_installation());
+    EXPECT_THAT(ExplainText(forced, plain_installation()), HasSubstr("force 4294967295"));
 
     // Control bytes do not stop the module from reading a file: the tool
     // explains it as the module decides, and warns.

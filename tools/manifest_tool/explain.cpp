@@ -84,8 +84,11 @@ Explanation Explain(const ManifestInput& manifest, const Installation& installat
     UpdateManifest read = ReadUpdateManifest(manifest.path);
     out.withdrawn = installation.recorded && Traced(out.trace, "Update " + *installation.recorded + " withdrawn");
     out.heldBack = Traced(out.trace, "Update held back:");
-    // A withdrawn record is decided as if there were none.
-    std::optional<std::string> recorded = out.withdrawn ? std::nullopt : installation.recorded;
+    // A withdrawn record is decided as if there were none, and so is one the
+    // module cannot read: it reads UpdateVersion into 260 bytes.
+    std::optional<std::string> recorded;
+    if (!out.withdrawn && installation.recorded && installation.recorded->size() < 260)
+        recorded = installation.recorded;
     out.baseIsRecorded = recorded.has_value();
     out.base = recorded.value_or(installation.installed);
     out.ver = read.version;

@@ -40,6 +40,7 @@ public:
         CheckList("Full", manifest_.files);
         CheckSharedPins();
         CheckFallback();
+        CheckSomebodyGetsSomething();
         CheckSigning();
         CheckAgainstPrevious();
         CheckRolloutAndWithdrawal(manifest_, findings_);
@@ -296,6 +297,18 @@ private:
     static bool SamePin(const PackagePin& a, const PackagePin& b)
     {
         return a.readable == b.readable && a.digest == b.digest && a.size == b.size;
+    }
+
+    // A manifest whose Ver is newer for someone must offer that someone a package.
+    void CheckSomebodyGetsSomething()
+    {
+        std::vector<CoverageRow> rows = Coverage(Boundaries(manifest_), manifest_, false, keyed());
+        bool newer = std::any_of(rows.begin(), rows.end(), [](const CoverageRow& r) { return r.offer.newer; });
+        bool offered = std::any_of(rows.begin(), rows.end(), [](const CoverageRow& r) { return r.offer.offered; });
+        if (newer && !offered)
+            Add(Severity::Error, "Full", "Ver",
+                "is offered to nobody: no installation below " + manifest_.version +
+                    " finds a package URL (no packet applies with files, and [Full] lists none)");
     }
 
     void CheckFallback()

@@ -76,7 +76,7 @@ std::string DescribeOffer(const Offer& offer, bool testMode)
     std::string source = offer.fallback ? "[Full] list" : "[Packet" + std::to_string(offer.packet) + "]";
     if (offer.offered) {
         std::string text = source + ", " + Plural(offer.urls.size(), "URL") +
-                           ", force " + std::to_string(offer.force) +
+                           ", force " + std::to_string(static_cast<DWORD>(offer.force)) +
                            ", silent " + std::to_string(offer.silent);
         if (offer.fallback && offer.packet >= 0)
             text += " ([Packet" + std::to_string(offer.packet) + "] applies but lists no file)";

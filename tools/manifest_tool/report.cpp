@@ -74,7 +74,7 @@ std::string OfferJson(const Offer& offer, bool testMode)
         .Flag("fallback", offer.fallback)
         .Flag("offered", offer.offered)
         .Raw("urls", JsonStrings(offer.urls))
-        .Number("force", offer.force)
+        .Number("force", static_cast<DWORD>(offer.force))
         .Number("silent", offer.silent)
         .Text("version", offer.version)
         .Raw("pin", PinJson(offer.pin))
@@ -176,7 +176,7 @@ std::string ExplainText(const Explanation& e, const Installation& installation)
     if (e.result) {
         for (const std::string& url : e.urls)
             lines.emplace_back("URL", url);
-        lines.emplace_back("force", std::to_string(e.force));
+        lines.emplace_back("force", std::to_string(static_cast<DWORD>(e.force)));
         lines.emplace_back("Silent", std::to_string(e.silent));
     }
     for (const std::string& warning : e.warnings)
@@ -207,7 +207,7 @@ std::string ExplainJson(const Explanation& e, const Installation& installation)
                .Raw("place", e.place ? std::to_string(*e.place) : "null")
                .Flag("result", e.result)
                .Raw("urls", JsonStrings(e.urls))
-               .Number("force", e.force)
+               .Number("force", static_cast<DWORD>(e.force))
                .Number("silent", e.silent)
                .Text("offeredVersion", e.offeredVersion)
                .Text("info", e.info)
