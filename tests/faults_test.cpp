@@ -329,6 +329,8 @@ TEST_F(Faults, ARecordWithAFailedWriteClaimsNoUpdate)
         auto hasUpdate = ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, "HasUpdate");
         EXPECT_TRUE(!hasUpdate || hasUpdate->dword() == 0) << "a record that names one package "
                                                                "and points at another";
+        EXPECT_FALSE(ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, "UpdateVersion"))
+            << "a version left behind makes the next check take the update as fetched";
     }
     // With every write through, the record is the new one.
     RecordEarlierUpdate();

@@ -77,12 +77,18 @@ private:
         unsigned count = Pick(3);
         std::string text = "FileCount=" + std::to_string(count) + "\r\n";
         for (unsigned i = 0; i < count; ++i)
-            text += "File" + std::to_string(i) + "=" + (Pick(5) ? "http://h/" + name + "/" + std::to_string(i) : "") + "\r\n";
+            text += "File" + std::to_string(i) + "=" + (Pick(5) ? Scheme() + "h/" + name + "/" + std::to_string(i) : "") + "\r\n";
         if (Pick(3) == 0)
             text += "sha256=" + std::string(64, "0a"[Pick(2)]) + "\r\nsize=" + std::to_string(Pick(9) + 1) + "\r\n";
         else if (Pick(8) == 0)
             text += "sha256=not hex\r\n";
         return text;
+    }
+    // Mostly plain http, which is all the module fetches.
+    std::string Scheme()
+    {
+        static const char* schemes[] = {"https://", "ftp://", "http:/"};
+        return Pick(6) ? "http://" : schemes[Pick(3)];
     }
     std::mt19937 random_;
 };
@@ -111,7 +117,7 @@ protected:
     {
         DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
         if (installation.recorded) {
-            WriteRegDword(HKEY_CURRENT_USER, kUpdateKey, "HasUpdate", 1);
+            WriteRegDword(HKEY_CURRENT_USER, kUpdateKey, "HasUpdate", installation.recordedHasUpdate);
             WriteRegString(HKEY_CURRENT_USER, kUpdateKey, "UpdateVersion", *installation.recorded);
             WriteRegDword(HKEY_CURRENT_USER, kUpdateKey, "Silent", installation.recordedSilent);
         }
@@ -163,8 +169,8 @@ protected:
             EXPECT_EQ(told.offer.offered, made.result);
             EXPECT_EQ(told.offer.urls, made.urls);
         }
-        EXPECT_EQ(told.alreadyPending,
-                  installation.recorded && !told.heldBack && told.offer.offered && !made.result);
+        EXPECT_EQ(told.alreadyPending, installation.recorded && installation.recordedHasUpdate &&
+                                           !told.heldBack && told.offer.offered && !made.result);
     }
 
     TempFolder folder;
@@ -182,10 +188,12 @@ TEST_F(ManifestTool, ExplainsWhatTheModuleDecidesOnEveryGeneratedManifest)
         if (maker.Pick(3) == 0) {
             installation.recorded = maker.Version();
             installation.recordedSilent = static_cast<int>(maker.Pick(2));
+            installation.recordedHasUpdate = maker.Pick(4) ? 1 : 0;
         }
         installation.testMode = maker.Pick(4) == 0;
         SCOPED_TRACE(manifest + "installed " + installation.installed + " recorded " +
-                     installation.recorded.value_or("none") + (installation.testMode ? " test" : ""));
+                     installation.recorded.value_or("none") + " HasUpdate " +
+                     std::to_string(installation.recordedHasUpdate) + (installation.testMode ? " test" : ""));
         ExpectAgreement(manifest, installation);
         if (HasFailure())
             return;
@@ -702,6 +710,139 @@ TEST_F(ManifestToolProgram, BadArgumentsGetATrueMessageAndExitTwo)
     }
     // A test version is read as the module reads VLNRTEST.VLT: 1000 is 1.0.0.0.
     EXPECT_THAT(Run("explain " + manifest + " --test --installed 1000").output, HasSubstr("base version  1.0.0.0 (installed)"));
+}
+
+// A run fetches one URL of its list, picked at random, and only plain http.
+TEST_F(ManifestToolProgram, UrlsTheModuleCannotFetchFailTheirShareOfRuns)
+{
+    struct {
+        std::vector<std::string> urls;
+        const char* share;
+        const char* verdict;
+    } cases[] = {
+        {{"http://h/a"}, "0", "[Full] list, 1 URL, force 0, silent 1\n"},
+        {{"http://h/a", "https://h/b"}, "0.5", "but 1 of 2 runs fail"},
+        {{"ftp://h/a", "http://h/b", "http://h/c"}, "0.333333", "but 1 of 3 runs fail"},
+        {{"https://h/a"}, "1", "but every run fails"},
+        {{"http://h:0/a", "h/b"}, "1", "but every run fails"},
+    };
+    for (const auto& c : cases) {
+        std::string manifest = "[Full]\r\nVer=2.4.0.3\r\nFileCount=" + std::to_string(c.urls.size()) + "\r\n";
+        for (size_t i = 0; i < c.urls.size(); ++i)
+            manifest += "File" + std::to_string(i) + "=" + c.urls[i] + "\r\n";
+        std::string path = Quote(Write(manifest));
+        ProcessResult json = Run("explain " + path + " --installed 2.3.0.0 --json");
+        EXPECT_THAT(json.output, HasSubstr(std::string("\"failShare\":") + c.share + ",\"force\"")) << json.output;
+        EXPECT_THAT(Run("explain " + path + " --installed 2.3.0.0").output, HasSubstr(c.verdict));
+        EXPECT_THAT(Run("coverage " + path).output, HasSubstr(c.verdict));
+        bool failing = std::string(c.share) != "0";
+        EXPECT_EQ(Run("check " + path).exitCode, failing ? 1u : 0u) << c.share;
+    }
+}
+
+// HasUpdate 0 claims nothing pending, yet the module compares Ver with the
+// UpdateVersion left beside it.
+TEST_F(ManifestToolProgram, ARecordWithoutHasUpdateIsDecidedAsTheModuleDoes)
+{
+    struct {
+        const char* recorded;
+        int hasUpdate;
+        bool result;
+        const char* verdict;
+    } cases[] = {
+        {"2.4.0.3", 1, false, "Ver 2.4.0.3 is not above the base version 2.4.0.3"},
+        {"2.4.0.3", 0, false, "Ver 2.4.0.3 is not above the base version 2.4.0.3"},
+        {"2.4.0.0", 1, true, "[Packet0], 1 URL"},
+        {"2.4.0.0", 0, true, "[Packet0], 1 URL"},
+    };
+    std::string manifest = Full(1) + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\nsilent=1\r\n" + kOneFile);
+    for (const auto& c : cases) {
+        Installation installation = plain_installation();
+        installation.recorded = c.recorded;
+        installation.recordedSilent = 1;
+        installation.recordedHasUpdate = c.hasUpdate;
+        ExpectAgreement(manifest, installation);
+        Explanation told = Explain(LoadManifest(Write(manifest)), installation);
+        EXPECT_EQ(told.result, c.result) << c.recorded << " " << c.hasUpdate;
+        EXPECT_THAT(Verdict(told, installation), HasSubstr(c.verdict));
+    }
+    // In test mode the repeat check decides: only HasUpdate 1 holds an offer back.
+    for (int hasUpdate : {0, 1}) {
+        Installation installation = plain_installation();
+        installation.testMode = true;
+        installation.recorded = "2.4.0.3";
+        installation.recordedSilent = 1;
+        installation.recordedHasUpdate = hasUpdate;
+        ExpectAgreement(manifest, installation);
+        EXPECT_EQ(Explain(LoadManifest(Write(manifest)), installation).alreadyPending, hasUpdate == 1);
+    }
+    EXPECT_THAT(Run("explain " + Quote(Write(manifest)) + " --installed 2.3.0.0 --recorded 2.4.0.0 --has-update 0")
+                    .output,
+                HasSubstr("HasUpdate 0"));
+}
+
+// coverage and diff with --key: a manifest a keyed module refuses offers
+// nothing to anyone, as explain says.
+TEST_F(ManifestToolProgram, EveryVerbAppliesTheKeyedModulesTrustRules)
+{
+    std::string key = " --key " + Quote(Fixture("key-public.pem"));
+    struct {
+        const char* fixture;
+        bool refused;
+    } cases[] = {
+        {"run-signed.ini", false},          {"run.ini", true},
+        {"run-other-key.ini", true},        {"run-expired-signed.ini", true},
+        {"run-no-serial-signed.ini", true}, {"run-two-serial-signed.ini", true},
+        {"run-no-channel-signed.ini", true},
+    };
+    for (const auto& c : cases) {
+        std::string manifest = Quote(Fixture(c.fixture));
+        std::string coverage = Run("coverage " + manifest + key).output;
+        EXPECT_EQ(coverage.find("refuses the manifest") != std::string::npos, c.refused) << c.fixture << coverage;
+        EXPECT_EQ(coverage.find(" URL") == std::string::npos, c.refused) << c.fixture << coverage;
+        std::string explain = Run("explain " + manifest + " --installed 1.0.0.5" + key).output;
+        EXPECT_EQ(explain.find("refused") != std::string::npos, c.refused) << c.fixture << explain;
+        std::string diff = Run("diff " + Quote(Fixture("run-signed.ini")) + " " + manifest + key).output;
+        EXPECT_EQ(diff.find("every installed version gets the same offer") == std::string::npos, c.refused)
+            << c.fixture << diff;
+    }
+}
+
+// Publishers of a Chinese product name files in Chinese: the names reach the
+// tool whole, in any code page, and come back in UTF-8.
+TEST_F(ManifestToolProgram, ChineseNamesAreReadAndShown)
+{
+    const std::string folderName = "\xe5\x8f\x91\xe5\xb8\x83";     // 发布
+    const std::string manifestName = "\xe6\xb8\x85\xe5\x8d\x95";   // 清单
+    const std::string keyName = "\xe5\xaf\x86\xe9\x92\xa5.pem";    // 密钥.pem
+    std::string base = folder.path() + "\\" + folderName;
+    Write("");  // makes the folder
+    auto wide = [](const std::string& utf8) {
+        std::wstring text(utf8.size() + 1, L'\0');
+        text.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, text.data(),
+                                                            static_cast<int>(text.size())) - 1));
+        return text;
+    };
+    ASSERT_TRUE(CreateDirectoryW(wide(base).c_str(), nullptr)) << GetLastError() << " " << base;
+    std::string manifest = base + "\\" + manifestName + ".ini";
+    ASSERT_TRUE(CopyFileW(wide(Fixture("run-signed.ini")).c_str(), wide(manifest).c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(wide(Fixture("key-public.pem")).c_str(), wide(base + "\\" + keyName).c_str(), FALSE));
+    auto run = [&](const std::string& arguments) {
+        return RunProcess("\"" + ProgramFolder() + "\\manifest-tool.exe\" " + arguments, folder.path(), true);
+    };
+    std::string key = " --key " + Quote(base + "\\" + keyName);
+    ProcessResult check = run("check " + Quote(manifest) + key);
+    EXPECT_EQ(check.exitCode, 0u) << check.errorOutput << check.output;
+    EXPECT_THAT(check.output, HasSubstr(manifest + ": 0 errors"));
+    ProcessResult json = run("check " + Quote(manifest) + key + " --json");
+    EXPECT_THAT(json.output, HasSubstr("\\u53d1\\u5e03\\\\\\u6e05\\u5355.ini")) << json.output;
+    ProcessResult explain = run("explain " + Quote(manifest) + " --installed 1.0.0.5" + key);
+    EXPECT_EQ(explain.exitCode, 0u) << explain.errorOutput;
+    EXPECT_THAT(explain.output, HasSubstr("Manifest signature verified"));
+    ProcessResult missing = run("coverage " + Quote(base + "\\" + manifestName + "2.ini") + " --json");
+    EXPECT_EQ(missing.exitCode, 2u);
+    EXPECT_THAT(missing.errorOutput, HasSubstr(manifestName + "2.ini: cannot be read"));
+    EXPECT_THAT(missing.output, HasSubstr("\\u6e05\\u5355" "2.ini: cannot be read"));
 }
 
 }  // namespace

@@ -11,7 +11,9 @@ void WriteUpdateRecord(const SettingsKeyStore& store, const UpdateRecord& record
         return;
     // Part of the values may still be the previous update's, and the copy
     // they would name is already replaced: claim nothing, so that the next
-    // check fetches the update again.
+    // check fetches the update again. That check compares Ver with any
+    // UpdateVersion left, whatever HasUpdate says: it goes too.
     if (!store.WriteString("Update", "HasUpdate", nullptr))
         store.WriteInt("Update", "HasUpdate", 0);
+    store.WriteString("Update", "UpdateVersion", nullptr);
 }

@@ -6,6 +6,14 @@
 const char kHeaderBlock[] = "Accept: text/* */*\r\nUser-Agent:\xA1\xA1HttpClient\r\n";
 static_assert(sizeof(kHeaderBlock) - 1 == 45, "the header block is 45 bytes");
 
+std::optional<framework::ParsedUrl> FetchableUrl(const std::string& url)
+{
+    framework::ParsedUrl parsed;
+    if (!framework::ParseUrl(url, parsed) || parsed.service != framework::InternetService::Http)
+        return std::nullopt;
+    return parsed;
+}
+
 std::optional<std::string> FindRedirectLocation(const std::string& rawHeaders)
 {
     static const char kLocation[] = "Location: ";

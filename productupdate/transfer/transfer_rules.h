@@ -6,11 +6,17 @@
 #include <optional>
 #include <string>
 
+#include "framework/url.h"
 #include "framework/win.h"
 
 // The request headers added to every request: 45 bytes, with the ideographic
 // space of code page 936 (A1 A1) after "User-Agent:".
 extern const char kHeaderBlock[];
+
+// The parts of a URL the module fetches: plain http:// with a server and a
+// valid port. Anything else (https://, ftp://, a malformed text) fails its
+// transfer, whoever names it: a manifest, a redirect.
+std::optional<framework::ParsedUrl> FetchableUrl(const std::string& url);
 
 inline bool IsRedirectStatus(DWORD status) { return status == 301 || status == 302 || status == 303; }
 inline bool IsSuccessStatus(DWORD status) { return status >= 200 && status <= 299; }

@@ -24,10 +24,10 @@ constexpr DWORD kNetworkTimeoutMs = 30000;
 
 framework::ParsedUrl SplitHttpUrl(const std::string& url)
 {
-    framework::ParsedUrl parsed;
-    if (!framework::ParseUrl(url, parsed) || parsed.service != framework::InternetService::Http)
+    std::optional<framework::ParsedUrl> parsed = FetchableUrl(url);
+    if (!parsed)
         Fail();
-    return parsed;
+    return *parsed;
 }
 
 // The declared length of the body. Missing, unreadable and contradicting

@@ -29,24 +29,48 @@ framework::Handle OutputPipe(framework::Handle& readEnd)
     return writeEnd;
 }
 
+std::wstring Wide(const std::string& utf8)
+{
+    std::wstring wide(utf8.size() + 1, L'\0');
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<size_t>(n) - 1 : 0);
+    return wide;
+}
+
+bool Start(const std::string& commandLine, const std::string& workingFolder, bool utf8, HANDLE errorEnd,
+           HANDLE outputEnd, PROCESS_INFORMATION& info)
+{
+    if (utf8) {
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdError = errorEnd;
+        startup.hStdOutput = outputEnd;
+        std::wstring line = Wide(commandLine);
+        return CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                              Wide(workingFolder).c_str(), &startup, &info);
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdError = errorEnd;
+    startup.hStdOutput = outputEnd;
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, workingFolder.c_str(),
+                          &startup, &info);
+}
+
 }  // namespace
 
-ChildProcess::ChildProcess(const std::string& commandLine, const std::string& workingFolder)
+ChildProcess::ChildProcess(const std::string& commandLine, const std::string& workingFolder, bool utf8)
     : commandLine_(commandLine)
 {
     framework::Handle errorEnd = OutputPipe(errorOutput_);
     framework::Handle outputEnd = OutputPipe(output_);
 
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdError = errorEnd.get();
-    startup.hStdOutput = outputEnd.get();
     PROCESS_INFORMATION info = {};
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                        workingFolder.c_str(), &startup, &info))
+    if (!Start(commandLine, workingFolder, utf8, errorEnd.get(), outputEnd.get(), info))
         throw std::runtime_error("cannot start " + commandLine);
     process_.reset(info.hProcess);
     CloseHandle(info.hThread);
@@ -79,7 +103,7 @@ ProcessResult ChildProcess::Wait(DWORD timeoutMs)
     return result;
 }
 
-ProcessResult RunProcess(const std::string& commandLine, const std::string& workingFolder)
+ProcessResult RunProcess(const std::string& commandLine, const std::string& workingFolder, bool utf8)
 {
-    return ChildProcess(commandLine, workingFolder).Wait();
+    return ChildProcess(commandLine, workingFolder, utf8).Wait();
 }

@@ -15,7 +15,9 @@ struct ProcessResult {
 // Throws when it cannot be started; ended hard if still running at destruction.
 class ChildProcess {
 public:
-    ChildProcess(const std::string& commandLine, const std::string& workingFolder);
+    // utf8: the command line is UTF-8 text, passed on as wide characters
+    // whatever the ANSI code page (names such as 清单.ini).
+    ChildProcess(const std::string& commandLine, const std::string& workingFolder, bool utf8 = false);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -37,4 +39,4 @@ private:
 };
 
 // Starts the program and waits up to a minute for it.
-ProcessResult RunProcess(const std::string& commandLine, const std::string& workingFolder);
+ProcessResult RunProcess(const std::string& commandLine, const std::string& workingFolder, bool utf8 = false);

@@ -5,10 +5,10 @@
 #include "tool_error.h"
 
 const char kUsage[] =
-    "usage: manifest-tool check MANIFEST [--strict] [--key PUBLIC.pem]... [--previous SERIAL|OLD.ini]\n"
-    "       manifest-tool explain MANIFEST --installed V [--recorded V [--recorded-silent N]] [--test]\n"
-    "                             [--key PUBLIC.pem]... [--previous SERIAL] [--channel PATH]\n"
-    "                             [--draw RolloutDraw]\n"
+    "usage: manifest-tool check MANIFEST [--test] [--strict] [--key PUBLIC.pem]... [--previous SERIAL|OLD.ini]\n"
+    "       manifest-tool explain MANIFEST --installed V [--test] [--key PUBLIC.pem]...\n"
+    "                     [--recorded V [--recorded-silent N] [--has-update N]]\n"
+    "                     [--previous SERIAL] [--channel PATH] [--draw RolloutDraw]\n"
     "       manifest-tool coverage MANIFEST [--test] [--key PUBLIC.pem]...\n"
     "       manifest-tool diff OLD NEW [--test] [--key PUBLIC.pem]...\n"
     "Every verb takes --json. check exits 1 on errors (and on warnings with --strict);\n"
@@ -27,17 +27,18 @@ size_t FilesOf(const std::string& verb)
     Refuse(verb.empty() ? "no verb given" : "unknown verb \"" + verb + "\"");
 }
 
-int SilentValue(const std::string& text)
+int RecordNumber(const std::string& option, const std::string& text)
 {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 9)
-        Refuse("--recorded-silent takes a number");
+        Refuse(option + " takes a number, as the record's DWORD holds it");
     return std::stoi(text);
 }
 
 }  // namespace
 
-CommandLine ParseCommandLine(int argc, char** argv)
+CommandLine ParseCommandLine(const std::vector<std::string>& argv)
 {
+    int argc = static_cast<int>(argv.size());
     CommandLine line;
     line.verb = argc > 1 ? argv[1] : "";
     size_t files = FilesOf(line.verb);
@@ -52,14 +53,16 @@ CommandLine ParseCommandLine(int argc, char** argv)
             line.json = true;
         else if (arg == "--strict" && line.verb == "check")
             line.strict = true;
-        else if (arg == "--test" && line.verb != "check")
+        else if (arg == "--test")
             line.testMode = true;
         else if (arg == "--installed" && line.verb == "explain")
             line.installed = value();
         else if (arg == "--recorded" && line.verb == "explain")
             line.recorded = value();
         else if (arg == "--recorded-silent" && line.verb == "explain")
-            line.recordedSilent = SilentValue(value());
+            line.recordedSilent = RecordNumber(arg, value());
+        else if (arg == "--has-update" && line.verb == "explain")
+            line.recordedHasUpdate = RecordNumber(arg, value());
         else if (arg == "--draw" && line.verb == "explain")
             line.draw = value();
         else if (arg == "--key")
@@ -77,7 +80,7 @@ CommandLine ParseCommandLine(int argc, char** argv)
         Refuse(line.verb + " takes " + (files == 1 ? "one manifest" : "two manifests"));
     if (line.verb == "explain" && !line.installed)
         Refuse("explain needs --installed VERSION");
-    if (!line.recorded && line.recordedSilent)
-        Refuse("--recorded-silent goes with --recorded");
+    if (!line.recorded && (line.recordedSilent || line.recordedHasUpdate))
+        Refuse("--recorded-silent and --has-update go with --recorded");
     return line;
 }

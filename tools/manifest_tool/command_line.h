@@ -14,6 +14,7 @@ struct CommandLine {
     std::optional<std::string> installed;
     std::optional<std::string> recorded;
     int recordedSilent = 0;
+    std::optional<int> recordedHasUpdate;  // HasUpdate of the record; none: 1
     std::optional<std::string> draw;  // the installation's RolloutDraw
     std::vector<std::string> keyFiles;
     std::optional<std::string> previous;  // a Serial, or the manifest published before
@@ -21,6 +22,7 @@ struct CommandLine {
 };
 
 // Throws ToolError, with the usage, for a command line that makes no sense.
-CommandLine ParseCommandLine(int argc, char** argv);
+// arguments: argv, argv[0] included, in UTF-8.
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 extern const char kUsage[];

@@ -21,6 +21,8 @@ void RecordState(const Installation& installation, const std::string& channel)
         SettingsKeyStore store;
         store.SetRegistryName("Velnor");
         WriteUpdateRecord(store, {*installation.recorded, "", 0, installation.recordedSilent});
+        if (installation.recordedHasUpdate != 1)
+            store.WriteInt("Update", "HasUpdate", installation.recordedHasUpdate);
     }
     if (installation.acceptedSerial)
         StoreHighestSerial(channel, *installation.acceptedSerial);
@@ -68,6 +70,20 @@ void Evaluate(const ManifestInput& manifest, const Installation& installation, c
 
 }  // namespace
 
+std::optional<std::string> KeyedRefusal(const ManifestInput& manifest, const std::vector<framework::EcPoint>& keys,
+                                        const std::optional<std::string>& channel)
+{
+    if (keys.empty())
+        return std::nullopt;
+    RegistrySandbox sandbox;
+    framework::TraceCollector trace;
+    Module().updateKeys = keys;
+    std::string fetched = channel.value_or(framework::ReadProfileString("Full", "Channel", "", manifest.path));
+    if (AcceptManifest(CopyOf(manifest), fetched, keys))
+        return std::nullopt;
+    return trace.lines().empty() ? "untrusted" : trace.lines().back();
+}
+
 Explanation Explain(const ManifestInput& manifest, const Installation& installation)
 {
     Explanation out;
@@ -112,7 +128,8 @@ std::string Verdict(const Explanation& explanation, const Installation& installa
                ", this installation's place " + std::to_string(explanation.place.value_or(0)) +
                "; places below the share take it)";
     if (explanation.alreadyPending)
-        return "nothing: the same offer is already pending (HasUpdate 1, UpdateVersion " +
+        return "nothing: the same offer is already pending (HasUpdate " +
+               std::to_string(installation.recordedHasUpdate) + ", UpdateVersion " +
                *installation.recorded + ", Silent " + std::to_string(installation.recordedSilent) + ")";
     return DescribeOffer(offer, installation.testMode);
 }

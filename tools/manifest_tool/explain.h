@@ -23,6 +23,7 @@ struct Installation {
     // a manifest whose Channel names it); none: the manifest's own Channel.
     std::optional<std::string> channel = std::nullopt;
     std::optional<std::uint64_t> draw = std::nullopt;  // its RolloutDraw; none: the module draws one
+    int recordedHasUpdate = 1;  // HasUpdate of the record (0 once nothing is pending)
 };
 
 struct Explanation {
@@ -47,6 +48,12 @@ struct Explanation {
     std::vector<std::string> trace;  // the trace lines, in order
     std::vector<std::string> warnings;  // about the file itself
 };
+
+// Why a module built with the keys refuses the manifest when it fetches it
+// from channel (by default the manifest's own Channel): its trace line.
+// Nothing when it takes it, and always for a module without keys.
+std::optional<std::string> KeyedRefusal(const ManifestInput& manifest, const std::vector<framework::EcPoint>& keys,
+                                        const std::optional<std::string>& channel = std::nullopt);
 
 Explanation Explain(const ManifestInput& manifest, const Installation& installation);
 

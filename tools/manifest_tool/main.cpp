@@ -23,6 +23,7 @@
 #include "entry/test_version.h"
 #include "update_check/rollout.h"
 #include "tool_error.h"
+#include "wide_paths.h"
 
 namespace {
 
@@ -30,7 +31,10 @@ std::vector<framework::EcPoint> LoadKeys(const std::vector<std::string>& files)
 {
     std::vector<framework::EcPoint> keys;
     for (const std::string& file : files) {
-        std::ifstream in(file, std::ios::binary);
+        DWORD attributes = GetFileAttributesW(Wide(file).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            throw ToolError(file + ": the key file cannot be read (no such file)");
+        std::ifstream in(AnsiPathOf(file), std::ios::binary);
         std::stringstream text;
         text << in.rdbuf();
         if (!in)
@@ -53,7 +57,7 @@ int Check(const CommandLine& line, const std::vector<framework::EcPoint>& keys, 
         if (std::optional<std::uint64_t> serial = ParseDecimal(*line.previous)) {
             options.previousSerial = serial;
         } else {
-            if (GetFileAttributesA(line.previous->c_str()) == INVALID_FILE_ATTRIBUTES)
+            if (GetFileAttributesW(Wide(*line.previous).c_str()) == INVALID_FILE_ATTRIBUTES)
                 throw ToolError("--previous '" + *line.previous +
                                 "' is neither a Serial (a number) nor a manifest file that exists");
             ManifestInput old = LoadManifest(*line.previous);
@@ -99,6 +103,7 @@ int ExplainVerb(const CommandLine& line, const std::vector<framework::EcPoint>& 
         VersionArgument("--recorded", *line.recorded);
     installation.recorded = line.recorded;
     installation.recordedSilent = line.recordedSilent;
+    installation.recordedHasUpdate = line.recordedHasUpdate.value_or(1);
     installation.testMode = line.testMode;
     installation.keys = keys;
     installation.channel = line.channel;
@@ -117,50 +122,56 @@ int ExplainVerb(const CommandLine& line, const std::vector<framework::EcPoint>& 
     return 0;
 }
 
-int CoverageVerb(const CommandLine& line, bool keyed, std::string& out)
+int CoverageVerb(const CommandLine& line, const std::vector<framework::EcPoint>& keys, std::string& out)
 {
-    UpdateManifest manifest = ReadUpdateManifest(LoadManifest(line.files[0]).path);
-    std::vector<CoverageRow> rows = Coverage(Boundaries(manifest), manifest, line.testMode, keyed);
+    ManifestInput input = LoadManifest(line.files[0]);
+    UpdateManifest manifest = ReadUpdateManifest(input.path);
+    std::vector<CoverageRow> rows =
+        Coverage(Boundaries(manifest), manifest, line.testMode, !keys.empty(), KeyedRefusal(input, keys));
     out = line.json ? CoverageJson(rows, line.testMode) : CoverageText(rows, line.testMode);
     return 0;
 }
 
-int DiffVerb(const CommandLine& line, bool keyed, std::string& out)
+int DiffVerb(const CommandLine& line, const std::vector<framework::EcPoint>& keys, std::string& out)
 {
-    UpdateManifest old = ReadUpdateManifest(LoadManifest(line.files[0]).path);
-    UpdateManifest fresh = ReadUpdateManifest(LoadManifest(line.files[1]).path);
+    ManifestInput oldInput = LoadManifest(line.files[0]), freshInput = LoadManifest(line.files[1]);
+    UpdateManifest old = ReadUpdateManifest(oldInput.path);
+    UpdateManifest fresh = ReadUpdateManifest(freshInput.path);
     std::vector<VersionFields> bounds = Boundaries(old, fresh);
-    std::vector<CoverageRow> before = Coverage(bounds, old, line.testMode, keyed);
-    std::vector<CoverageRow> after = Coverage(bounds, fresh, line.testMode, keyed);
+    bool keyed = !keys.empty();
+    std::vector<CoverageRow> before = Coverage(bounds, old, line.testMode, keyed, KeyedRefusal(oldInput, keys));
+    std::vector<CoverageRow> after = Coverage(bounds, fresh, line.testMode, keyed, KeyedRefusal(freshInput, keys));
     out = line.json ? DiffJson(old, fresh, before, after, line.testMode)
                     : DiffText(old, fresh, before, after, line.testMode);
     return 0;
 }
 
-int Run(int argc, char** argv, std::string& out)
+int Run(const std::vector<std::string>& arguments, std::string& out)
 {
-    CommandLine line = ParseCommandLine(argc, argv);
+    CommandLine line = ParseCommandLine(arguments);
     std::vector<framework::EcPoint> keys = LoadKeys(line.keyFiles);
     if (line.verb == "check")
         return Check(line, keys, out);
     if (line.verb == "explain")
         return ExplainVerb(line, keys, out);
     if (line.verb == "coverage")
-        return CoverageVerb(line, !keys.empty(), out);
-    return DiffVerb(line, !keys.empty(), out);
+        return CoverageVerb(line, keys, out);
+    return DiffVerb(line, keys, out);
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
+int main()
 {
     // Plain line ends, also when Wine hands the output to a Linux pipe.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
     std::string message;
+    std::vector<std::string> arguments;
     try {
+        arguments = Utf8Arguments();
         std::string out;
-        int code = Run(argc, argv, out);
+        int code = Run(arguments, out);
         std::fwrite(out.data(), 1, out.size(), stdout);
         return code;
     } catch (const framework::Failure&) {
@@ -170,8 +181,8 @@ int main(int argc, char** argv)
     }
     std::fprintf(stderr, "manifest-tool: %s\n", message.c_str());
     // A pipeline that asked for JSON gets JSON, also when there is no answer.
-    if (std::any_of(argv + 1, argv + argc, [](const char* arg) { return std::strcmp(arg, "--json") == 0; })) {
-        std::string json = JsonObject().Text("error", message).str() + "\n";
+    if (std::find(arguments.begin(), arguments.end(), "--json") != arguments.end()) {
+        std::string json = JsonObject().Raw("error", JsonUtf8(message)).str() + "\n";
         std::fwrite(json.data(), 1, json.size(), stdout);
     }
     return 2;

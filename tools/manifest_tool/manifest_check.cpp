@@ -8,6 +8,7 @@
 #include "rollout_check.h"
 #include "signing/manifest_signature.h"
 #include "signing/manifest_trust.h"
+#include "transfer/transfer_rules.h"
 #include "update_check/version_compare.h"
 
 namespace {
@@ -243,9 +244,11 @@ private:
                 continue;
             }
             std::string url = Text(section, key.c_str());
-            if (!url.empty() && !StartsWith(url, "http://"))
+            if (!url.empty() && !FetchableUrl(url))
                 Add(Severity::Error, section, key,
-                    "\"" + url + "\" is not an http:// URL: the module fetches plain http only");
+                    "\"" + url + "\" is not a URL the module fetches (plain http://server[:port]/path): " +
+                        "the runs that pick it, " + std::to_string(Unfetchable(urls).size()) + " in " +
+                        std::to_string(urls.size()) + " for this list, fail");
         }
         if (static_cast<long long>(urls.size()) < count)
             Add(Severity::Warning, section, "FileCount",

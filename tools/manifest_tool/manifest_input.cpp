@@ -8,6 +8,7 @@
 #include "framework/handles.h"
 #include "framework/path.h"
 #include "tool_error.h"
+#include "wide_paths.h"
 
 namespace {
 
@@ -31,19 +32,10 @@ std::string SystemMessage(DWORD error)
     return message;
 }
 
-std::string FullPath(const std::string& argument)
+std::string ReadWhole(const std::string& shown)
 {
-    char buffer[MAX_PATH];
-    DWORD n = GetFullPathNameA(argument.c_str(), MAX_PATH, buffer, nullptr);
-    if (n == 0 || n >= MAX_PATH)
-        throw ToolError(argument + ": not a path the tool can open");
-    return buffer;
-}
-
-std::string ReadWhole(const std::string& path, const std::string& shown)
-{
-    framework::FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    framework::FileHandle file(CreateFileW(Wide(shown).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         throw ToolError(shown + ": cannot be read: " + SystemMessage(GetLastError()));
     LARGE_INTEGER size{};
@@ -115,11 +107,11 @@ ManifestInput LoadManifest(const std::string& argument)
     if (NamesADevice(argument))
         throw ToolError(argument + ": names a device, not a file (CON, PRN, AUX, NUL, COM1-9 and LPT1-9 "
                                    "are devices under any extension)");
-    input.path = FullPath(argument);
-    DWORD attributes = GetFileAttributesA(input.path.c_str());
+    DWORD attributes = GetFileAttributesW(Wide(argument).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         throw ToolError(argument + ": is a folder, not a manifest");
-    input.bytes = ReadWhole(input.path, argument);
+    input.bytes = ReadWhole(argument);
+    input.path = AnsiPathOf(argument);
     if (input.bytes.empty())
         throw ToolError(argument + ": is empty: no manifest (the module would offer nothing from it)");
     input.utf16 = HasUtf16Mark(input.bytes);

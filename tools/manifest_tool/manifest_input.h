@@ -7,7 +7,9 @@
 #include <string>
 
 struct ManifestInput {
-    std::string path;   // full path, as the private-profile functions need it
+    // The full path as the private-profile functions need it: ANSI, or a
+    // copy's where the code page cannot hold the name.
+    std::string path;
     std::string bytes;  // the whole file
     bool utf16 = false; // a UTF-16 file with its byte-order mark
     // The first control byte other than tab and line ends, which the module
@@ -15,6 +17,7 @@ struct ManifestInput {
     std::optional<size_t> controlByte;
 };
 
+// argument: the path as given, in UTF-8.
 ManifestInput LoadManifest(const std::string& argument);
 
 // "holds the control byte 0x1A at byte 120: ..." for a file that has one.

@@ -1,8 +1,10 @@
 #include "offers.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "framework/debug_output.h"
+#include "transfer/transfer_rules.h"
 #include "update_check/evaluate_manifest.h"
 #include "update_check/rollout.h"
 #include "update_check/update_decision.h"
@@ -37,6 +39,19 @@ std::optional<VersionFields> Predecessor(VersionFields fields)
 
 std::string Plural(size_t n, const char* one) { return std::to_string(n) + " " + one + (n == 1 ? "" : "s"); }
 
+// A run fetches one URL of the list, picked at random; one that the module
+// cannot fetch fails the run and records nothing.
+std::string FailingRuns(const Offer& offer)
+{
+    size_t failing = offer.unfetchable.size(), all = offer.urls.size();
+    std::string which = " (" + offer.unfetchable.front() + (failing > 1 ? ", ..." : "") +
+                        "; the module fetches plain http:// only)";
+    if (failing == all)
+        return ", but every run fails: " + std::string(all == 1 ? "the URL is" : "no URL is") + " one the module fetches" + which;
+    return ", but " + std::to_string(failing) + " of " + std::to_string(all) +
+           " runs fail: they pick a URL the module cannot fetch" + which;
+}
+
 }  // namespace
 
 Offer OfferFor(const UpdateManifest& manifest, const std::string& installed, bool testMode, bool keyed,
@@ -54,12 +69,26 @@ Offer OfferFor(const UpdateManifest& manifest, const std::string& installed, boo
     offer.alsoApplies = LaterApplying(manifest, decision.packet, installed);
     offer.fallback = decision.offer() && (!decision.packet || decision.packet->files.empty());
     offer.pinRefused = decision.offer() && !offer.offered;
+    offer.unfetchable = Unfetchable(offer.urls);
     offer.silent = run.silentUpdate;
     offer.pin = run.packagePin;
     offer.version = run.offeredVersion;
     if (offer.offered && !testMode)
         offer.rollout = manifest.rollout;
     return offer;
+}
+
+std::vector<std::string> Unfetchable(const std::vector<std::string>& urls)
+{
+    std::vector<std::string> failing;
+    std::copy_if(urls.begin(), urls.end(), std::back_inserter(failing),
+                 [](const std::string& url) { return !FetchableUrl(url); });
+    return failing;
+}
+
+double FailShare(const std::vector<std::string>& urls)
+{
+    return urls.empty() ? 0.0 : static_cast<double>(Unfetchable(urls).size()) / static_cast<double>(urls.size());
 }
 
 bool SameOffer(const Offer& a, const Offer& b)
@@ -80,12 +109,16 @@ std::string DescribeOffer(const Offer& offer, bool testMode)
                            ", silent " + std::to_string(offer.silent);
         if (offer.fallback && offer.packet >= 0)
             text += " ([Packet" + std::to_string(offer.packet) + "] applies but lists no file)";
+        if (!offer.unfetchable.empty())
+            text += FailingRuns(offer);
         if (offer.rollout)
             text += RolloutShare(*offer.rollout)
                         ? ", to " + *offer.rollout + "% of installations (Rollout)"
                         : ", to none: Rollout '" + *offer.rollout + "' is no percentage";
         return text;
     }
+    if (offer.refused)
+        return "nothing: a module built with the key refuses the manifest (" + *offer.refused + ")";
     if (!offer.newer)
         return "nothing: up to date";
     if (offer.pinRefused)
@@ -141,21 +174,29 @@ std::vector<VersionFields> Boundaries(const UpdateManifest& a, const UpdateManif
 }
 
 std::vector<CoverageRow> Coverage(const std::vector<VersionFields>& bounds,
-                                  const UpdateManifest& manifest, bool testMode, bool keyed)
+                                  const UpdateManifest& manifest, bool testMode, bool keyed,
+                                  const std::optional<std::string>& refused)
 {
+    auto offerFor = [&](const std::string& tried) {
+        if (!refused)
+            return OfferFor(manifest, tried, testMode, keyed);
+        Offer nothing;
+        nothing.refused = refused;
+        return nothing;
+    };
     std::vector<CoverageRow> rows;
     if (bounds.empty())
         return rows;
     if (std::optional<VersionFields> below = Predecessor(bounds.front())) {
         std::string tried = VersionText(*below);
-        rows.push_back({VersionFields{}, bounds.front(), tried, OfferFor(manifest, tried, testMode, keyed)});
+        rows.push_back({VersionFields{}, bounds.front(), tried, offerFor(tried)});
     }
     for (size_t i = 0; i < bounds.size(); ++i) {
         std::optional<VersionFields> to;
         if (i + 1 < bounds.size())
             to = bounds[i + 1];
         std::string tried = VersionText(bounds[i]);
-        rows.push_back({bounds[i], to, tried, OfferFor(manifest, tried, testMode, keyed)});
+        rows.push_back({bounds[i], to, tried, offerFor(tried)});
     }
     return rows;
 }

@@ -18,17 +18,24 @@ struct Offer {
     bool offered = false;          // there is a package to fetch
     bool pinRefused = false;       // there were URLs, but a keyed module refuses their pin
     std::vector<std::string> urls;
+    std::vector<std::string> unfetchable;  // those of urls whose transfer always fails
     PackagePin pin;  // of the package the URLs name
     int force = 0;
     int silent = 1;  // a run starts with 1 and keeps it unless a packet applies
     std::string version;
     std::optional<std::string> rollout;  // [Full] Rollout of an offer outside test mode, if any
+    std::optional<std::string> refused;  // why a keyed module refuses the whole manifest
 };
 
 // The offer for an installation, with the version of a package it already
 // fetched if any. It does not know whether that offer is already pending.
 Offer OfferFor(const UpdateManifest& manifest, const std::string& installed, bool testMode, bool keyed,
                const std::optional<std::string>& recorded = std::nullopt);
+
+// The URLs of a list that the module cannot fetch (it fetches plain http://
+// only), and the share of runs that fail: each run picks one URL at random.
+std::vector<std::string> Unfetchable(const std::vector<std::string>& urls);
+double FailShare(const std::vector<std::string>& urls);
 
 // The same package, flags and version: an installation could not tell them
 // apart. The rollout is not part of it: it decides who gets the offer.
@@ -55,5 +62,8 @@ struct CoverageRow {
     std::string tried;
     Offer offer;
 };
+// A manifest that a keyed module refuses (refused holds why) offers
+// nothing in any row.
 std::vector<CoverageRow> Coverage(const std::vector<VersionFields>& bounds,
-                                  const UpdateManifest& manifest, bool testMode, bool keyed);
+                                  const UpdateManifest& manifest, bool testMode, bool keyed,
+                                  const std::optional<std::string>& refused = std::nullopt);

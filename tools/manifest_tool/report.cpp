@@ -38,6 +38,15 @@ std::string OfferText(const Offer& offer, bool testMode)
     return text;
 }
 
+std::vector<std::string> Fetchable(const std::vector<std::string>& urls)
+{
+    std::vector<std::string> failing = Unfetchable(urls), fetchable;
+    for (const std::string& url : urls)
+        if (std::find(failing.begin(), failing.end(), url) == failing.end())
+            fetchable.push_back(url);
+    return fetchable;
+}
+
 std::string PinJson(const PackagePin& pin)
 {
     JsonObject json;
@@ -74,11 +83,14 @@ std::string OfferJson(const Offer& offer, bool testMode)
         .Flag("fallback", offer.fallback)
         .Flag("offered", offer.offered)
         .Raw("urls", JsonStrings(offer.urls))
+        .Raw("unfetchable", JsonStrings(offer.unfetchable))
+        .Fraction("failShare", FailShare(offer.urls))
         .Number("force", static_cast<DWORD>(offer.force))
         .Number("silent", offer.silent)
         .Text("version", offer.version)
         .Raw("pin", PinJson(offer.pin))
         .Raw("rollout", offer.rollout ? JsonString(*offer.rollout) : "null")
+        .Raw("refused", offer.refused ? JsonString(*offer.refused) : "null")
         .Text("text", OfferText(offer, testMode))
         .str();
 }
@@ -153,7 +165,7 @@ std::string CheckJson(const std::string& name, const std::vector<Finding>& findi
                             .Text("key", finding.key)
                             .Text("message", finding.message)
                             .str());
-    return JsonObject().Text("manifest", name).Raw("findings", JsonArray(items)).str() + "\n";
+    return JsonObject().Raw("manifest", JsonUtf8(name)).Raw("findings", JsonArray(items)).str() + "\n";
 }
 
 std::string ExplainText(const Explanation& e, const Installation& installation)
@@ -162,7 +174,9 @@ std::string ExplainText(const Explanation& e, const Installation& installation)
     lines.emplace_back("installed", installation.installed);
     if (installation.recorded)
         lines.emplace_back("recorded", *installation.recorded + ", Silent " +
-                                           std::to_string(installation.recordedSilent));
+                                           std::to_string(installation.recordedSilent) + ", HasUpdate " +
+                                           std::to_string(installation.recordedHasUpdate) +
+                                           (installation.recordedHasUpdate ? "" : " (nothing pending; its UpdateVersion still counts)"));
     if (installation.testMode)
         lines.emplace_back("test mode", "on");
     if (e.withdrawn)
@@ -174,8 +188,11 @@ std::string ExplainText(const Explanation& e, const Installation& installation)
     lines.emplace_back("Ver", e.ver);
     lines.emplace_back("decision", Verdict(e, installation));
     if (e.result) {
+        std::vector<std::string> failing = Unfetchable(e.urls);
         for (const std::string& url : e.urls)
-            lines.emplace_back("URL", url);
+            lines.emplace_back("URL", url + (std::find(failing.begin(), failing.end(), url) != failing.end()
+                                                 ? " (the module cannot fetch it: a run that picks it fails)"
+                                                 : ""));
         lines.emplace_back("force", std::to_string(static_cast<DWORD>(e.force)));
         lines.emplace_back("Silent", std::to_string(e.silent));
     }
@@ -192,7 +209,9 @@ std::string ExplainJson(const Explanation& e, const Installation& installation)
     JsonObject json;
     json.Text("installed", installation.installed);
     if (installation.recorded)
-        json.Text("recorded", *installation.recorded).Number("recordedSilent", installation.recordedSilent);
+        json.Text("recorded", *installation.recorded)
+            .Number("recordedSilent", installation.recordedSilent)
+            .Number("recordedHasUpdate", installation.recordedHasUpdate);
     else
         json.Null("recorded");
     return json.Flag("test", installation.testMode)
@@ -207,6 +226,8 @@ std::string ExplainJson(const Explanation& e, const Installation& installation)
                .Raw("place", e.place ? std::to_string(*e.place) : "null")
                .Flag("result", e.result)
                .Raw("urls", JsonStrings(e.urls))
+               .Raw("fetchable", JsonStrings(Fetchable(e.urls)))
+               .Fraction("failShare", FailShare(e.urls))
                .Number("force", static_cast<DWORD>(e.force))
                .Number("silent", e.silent)
                .Text("offeredVersion", e.offeredVersion)
