@@ -355,6 +355,16 @@ TEST_F(ManifestTool, CheckReportsEachTrapInItsSectionAndKey)
         {"Rollout unknown to older modules", kFull + "Rollout=25\r\n", Severity::Note, "Full", "Rollout"},
         {"Ver withdrawn", kFull + "Withdrawn=2.4.0.2, 2.4.0.3\r\n", Severity::Error, "Full", "Withdrawn"},
         {"Withdrawn not four numbers", kFull + "Withdrawn=2.4.0.x\r\n", Severity::Warning, "Full", "Withdrawn"},
+        {"nothing below the lowest packet", "[Full]\r\nVer=2.4.0.3\r\nPacketCount=1\r\n" + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\n" + kOneFile), Severity::Warning, "Full", ""},
+        {"nothing between packets", "[Full]\r\nVer=2.4.0.3\r\nPacketCount=2\r\n" + Packet(0, "min=0.0.0.0\r\nmax=2.0.0.0\r\n" + kOneFile) + Packet(1, "min=2.2.0.0\r\nmax=2.4.0.3\r\n" + kOneFile), Severity::Warning, "Full", ""},
+        {"hidden by an earlier packet and Ver", "[Full]\r\nVer=2.4.0.0\r\nPacketCount=2\r\n" + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.0\r\n" + kOneFile) + Packet(1, "min=2.3.0.0\r\nmax=2.6.0.0\r\n" + kOneFile), Severity::Error, "Packet1", ""},
+        {"section twice", kFull + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\n" + kOneFile) + Packet(0, "min=1.0.0.0\r\n"), Severity::Warning, "Packet0", ""},
+        {"key twice", kFull + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\nmax=2.5.0.0\r\n" + kOneFile), Severity::Warning, "Packet0", "max"},
+        {"near miss of FileCount", kFull + "Filecount0=2\r\n", Severity::Warning, "Full", "Filecount0"},
+        {"near miss of max", kFull + Packet(0, "min=2.0.0.0\r\nMx=2.4.0.3\r\n" + kOneFile), Severity::Warning, "Packet0", "Mx"},
+        {"unknown key", kFull + "Colour=blue\r\n", Severity::Note, "Full", "Colour"},
+        {"hex count", "[Full]\r\nVer=2.4.0.3\r\nFileCount=0x2\r\nFile0=http://h/a\r\nFile1=http://h/b\r\n", Severity::Warning, "Full", "FileCount"},
+        {"count beyond 32 bits", "[Full]\r\nVer=2.4.0.3\r\nFileCount=99999999999\r\nFile0=http://h/a\r\n", Severity::Warning, "Full", "FileCount"},
     };
     CheckOptions options;
     options.now = 1800000000;  // 2027-01-15
@@ -363,6 +373,66 @@ TEST_F(ManifestTool, CheckReportsEachTrapInItsSectionAndKey)
         EXPECT_TRUE(Reports(findings, trap.severity, trap.section, trap.key))
             << trap.name << ": expected " << SeverityName(trap.severity) << " in [" << trap.section << "] "
             << trap.key << "\n" << Describe(findings);
+    }
+}
+
+// The texts say what the module makes of the file, in its own terms.
+TEST_F(ManifestTool, CheckSaysWhatTheModuleMakesOfEachTrap)
+{
+    struct {
+        std::string manifest;
+        const char* message;
+    } cases[] = {
+        {"[Full]\r\nVer=2.4\r\nFileCount=1\r\nFile0=http://h/a\r\n", "\"2.4\" is not written as four numbers a.b.c.d: the module takes it for 2.4.0.0"},
+        {kFull + Packet(0, "min=\r\nmax=2.4.0.3\r\n" + kOneFile), "[Packet0] min: is empty: the module takes it for 0.0.0.0"},
+        {kFull + Packet(0, "min=2.4.0.3\r\nmax=\r\n" + kOneFile), "(2.4.0.3 up to (empty: 0.0.0.0))"},
+        {kFull + Packet(2, "max=2.0.0.0\r\n") + "[Packet01]\r\nmax=2.0.0.0\r\n", "without leading zeros (Packet1, not Packet01)"},
+        {"[Full]\r\nVer=2.4.0.3\r\nFileCount=2\r\nFile0=http://h/a\r\nFile01=http://h/b\r\n", "(File1, not File01)"},
+        {"[Full]\r\nVer=2.4.0.3\r\nFileCount=99999999999\r\nFile0=http://h/a\r\n", "the module reads it as 1215752191"},
+        {"[Full]\r\nVer=2.4.0.3\r\nFileCount=0x2\r\nFile0=http://h/a\r\n", "\"0x2\" is no plain decimal number: the module reads it as"},
+        {kFull + Packet(0, "min=2.0.0.0\r\nMx=2.4.0.3\r\n" + kOneFile), "is it max? The module reads max as missing"},
+        {kFull + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\nmax=2.5.0.0\r\n" + kOneFile), "the module reads only the first, \"2.4.0.3\""},
+        {"[Full]\r\nVer=2.4.0.3\r\nPacketCount=2\r\n" + Packet(0, "min=1.0.0.0\r\nmax=2.0.0.0\r\n" + kOneFile) + Packet(1, "min=2.2.0.0\r\nmax=2.3.0.0\r\n" + kOneFile),
+         "installed versions below 1.0.0.0, 2.0.0.0 up to 2.2.0.0, 2.3.0.0 up to 2.4.0.3 get nothing: no packet applies and [Full] lists no file"},
+    };
+    for (const auto& c : cases) {
+        std::string found = Describe(CheckManifest(LoadManifest(Write(c.manifest)), {}));
+        EXPECT_THAT(found, HasSubstr(c.message)) << c.manifest;
+    }
+}
+
+// A test-channel manifest as test runs read it: every installed version
+// takes the packets whatever Ver says, and there is no fallback.
+TEST_F(ManifestTool, CheckInTestModeJudgesWhatTestRunsRead)
+{
+    auto packets = [](const std::string& full) {
+        return "[Full]\r\nPacketCount=1\r\nChannel=/vlnr/testnet/test.ini\r\n" + full +
+               Packet(0, "min=0.0.0.0\r\nmax=9.0.0.0\r\n" + kOneFile);
+    };
+    struct {
+        std::string manifest;
+        bool errorsInNormalMode;
+        Severity severity;  // in test mode
+        const char* section;
+        const char* key;
+    } cases[] = {
+        {packets(""), true, Severity::Note, "Full", "Ver"},
+        {packets("Ver=1000\r\n"), true, Severity::Note, "Full", "Ver"},
+        {"[Full]\r\nVer=1.0.0.0\r\nFileCount=1\r\nFile0=http://h/a\r\n", false, Severity::Error, "Full", "Ver"},
+        {packets("FileCount=1\r\nFile0=http://h/a\r\n"), true, Severity::Warning, "Full", "FileCount"},
+        {"[Full]\r\nVer=1.0.0.0\r\nPacketCount=1\r\n" + Packet(0, "min=2.0.0.0\r\nmax=9.0.0.0\r\n" + kOneFile), true, Severity::Warning, "Full", ""},
+    };
+    for (const auto& c : cases) {
+        ManifestInput input = LoadManifest(Write(c.manifest));
+        CheckOptions normal, test;
+        test.testMode = true;
+        std::vector<Finding> inNormal = CheckManifest(input, normal), inTest = CheckManifest(input, test);
+        auto hasError = [](const std::vector<Finding>& findings) {
+            return std::any_of(findings.begin(), findings.end(), [](const Finding& f) { return f.severity == Severity::Error; });
+        };
+        EXPECT_EQ(hasError(inNormal), c.errorsInNormalMode) << c.manifest << Describe(inNormal);
+        EXPECT_EQ(hasError(inTest), c.severity == Severity::Error) << c.manifest << Describe(inTest);
+        EXPECT_TRUE(Reports(inTest, c.severity, c.section, c.key)) << c.manifest << Describe(inTest);
     }
 }
 
@@ -628,6 +698,10 @@ TEST_F(ManifestToolProgram, CheckExitsOnErrorsAndWithStrictOnWarnings)
     EXPECT_THAT(result.output, HasSubstr("error: [Packet0] max: is missing"));
     EXPECT_THAT(Run("check " + Quote(wrong) + " --json").output,
                 HasSubstr(R"({"severity":"error","section":"Packet0","key":"max",)"));
+
+    std::string test = Write("[Full]\r\nPacketCount=1\r\n" + Packet(0, "min=0.0.0.0\r\nmax=9.0.0.0\r\n" + kOneFile));
+    EXPECT_EQ(Run("check " + Quote(test)).exitCode, 1u) << "no Ver, outside test mode";
+    EXPECT_EQ(Run("check " + Quote(test) + " --test").exitCode, 0u);
 
     ProcessResult missing = Run("check " + Quote(folder / "none.ini"));
     EXPECT_EQ(missing.exitCode, 2u);

@@ -53,6 +53,7 @@ int Check(const CommandLine& line, const std::vector<framework::EcPoint>& keys, 
     CheckOptions options;
     options.keys = keys;
     options.now = NowSeconds();
+    options.testMode = line.testMode;
     if (line.previous) {
         if (std::optional<std::uint64_t> serial = ParseDecimal(*line.previous)) {
             options.previousSerial = serial;

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "framework/path.h"
+#include "key_check.h"
 #include "offers.h"
 #include "rollout_check.h"
 #include "signing/manifest_signature.h"
@@ -22,12 +23,25 @@ bool StartsWith(const std::string& text, const char* prefix)
 
 std::string Quoted(const std::string& section) { return "[" + section + "]"; }
 
-std::string Range(const ManifestPacket& packet) { return packet.min + " up to " + packet.max; }
+// A version text as given, and what an empty one reads as.
+std::string Given(const std::string& version) { return version.empty() ? "(empty: 0.0.0.0)" : version; }
+
+std::string Range(const ManifestPacket& packet) { return Given(packet.min) + " up to " + Given(packet.max); }
+
+// "\"2.4\" is not written as four numbers ..." of a version text the module fills out.
+std::string NotFourNumbers(const std::string& text)
+{
+    std::string read = VersionText(ReadVersion(text.c_str()));
+    if (text.empty())
+        return "is empty: the module takes it for " + read;
+    return "\"" + text + "\" is not written as four numbers a.b.c.d: the module takes it for " + read;
+}
 
 class Checker {
 public:
     Checker(const ManifestInput& input, const CheckOptions& options)
-        : input_(input), options_(options), manifest_(ReadUpdateManifest(input.path))
+        : input_(input), options_(options), manifest_(ReadUpdateManifest(input.path)),
+          rows_(Coverage(Boundaries(manifest_), manifest_, options.testMode, !options.keys.empty()))
     {
     }
 
@@ -40,16 +54,22 @@ public:
             CheckPacket(packet);
         CheckList("Full", manifest_.files);
         CheckSharedPins();
+        CheckReached();
         CheckFallback();
-        CheckSomebodyGetsSomething();
+        CheckWhoGetsNothing();
         CheckSigning();
         CheckAgainstPrevious();
-        CheckRolloutAndWithdrawal(manifest_, findings_);
+        if (testMode())
+            CheckWhatTestModeIgnores();
+        else
+            CheckRolloutAndWithdrawal(manifest_, findings_);
+        CheckKeys(input_.path, manifest_, findings_);
         return findings_;
     }
 
 private:
     bool keyed() const { return !options_.keys.empty(); }
+    bool testMode() const { return options_.testMode; }
 
     void Add(Severity severity, const std::string& section, const std::string& key, std::string message)
     {
@@ -86,8 +106,8 @@ private:
                 continue;
             if (StartsWith(section, "Packet"))
                 Add(Severity::Error, section, "",
-                    "is never read: " + ReadRange("Packet", Count("Full", "PacketCount"), "PacketCount",
-                                                  Text("Full", "PacketCount")));
+                    "is never read: " + LeadingZero(section, "Packet") +
+                        ReadRange("Packet", Count("Full", "PacketCount"), "PacketCount", Text("Full", "PacketCount")));
             else
                 Add(Severity::Note, section, "", "is not a section the module reads");
         }
@@ -100,6 +120,14 @@ private:
         return std::any_of(manifest_.packets.begin(), manifest_.packets.end(), [&](const ManifestPacket& p) {
             return SameName(section, "Packet" + std::to_string(p.section));
         });
+    }
+
+    static std::string LeadingZero(const std::string& name, const char* prefix)
+    {
+        return HasLeadingZero(name, prefix)
+                   ? std::string("the module looks ") + prefix + " names up without leading zeros (" + prefix +
+                         std::to_string(std::stoll(name.substr(strlen(prefix)))) + ", not " + name + "); "
+                   : "";
     }
 
     // What the module reads of prefix%d names for a count given as text.
@@ -128,12 +156,18 @@ private:
 
     void CheckVersion()
     {
+        if (testMode()) {
+            if (!HasKey("Full", "Ver") || !ReadsAsFourNumbers(manifest_.version))
+                Add(Severity::Note, "Full", "Ver",
+                    "is " + (HasKey("Full", "Ver") ? "\"" + manifest_.version + "\"" : std::string("missing")) +
+                        ": test mode offers the packets whatever Ver says");
+            return;
+        }
         if (!HasKey("Full", "Ver"))
             Add(Severity::Error, "Full", "Ver", "is missing: it reads as 0.0.0.0, which updates nobody");
         else if (!ReadsAsFourNumbers(manifest_.version))
             Add(Severity::Error, "Full", "Ver",
-                "\"" + manifest_.version + "\" does not read as four numbers; the module reads it as " +
-                    VersionText(ReadVersion(manifest_.version.c_str())));
+                NotFourNumbers(manifest_.version));
     }
 
     void CheckPacket(const ManifestPacket& packet)
@@ -142,9 +176,7 @@ private:
         for (const char* key : {"min", "max"}) {
             std::string text = key[1] == 'i' ? packet.min : packet.max;
             if (HasKey(section, key) && !ReadsAsFourNumbers(text))
-                Add(Severity::Error, section, key,
-                    "\"" + text + "\" does not read as four numbers; the module reads it as " +
-                        VersionText(ReadVersion(text.c_str())));
+                Add(Severity::Error, section, key, NotFourNumbers(text));
         }
         CheckList(section, packet.files);
         if (!HasKey(section, "max")) {
@@ -157,7 +189,7 @@ private:
                 "is not below max (" + Range(packet) + "): the packet applies to no version");
             return;
         }
-        if (CheckShadow(packet, section))
+        if (CheckShadow(packet, section) || testMode())
             return;
         CheckAgainstVer(packet, section, low, high);
     }
@@ -204,13 +236,13 @@ private:
         VersionFields ver = ReadVersion(manifest_.version.c_str());
         if (!(low < ver)) {
             Add(Severity::Error, section, "min",
-                "is not below Ver " + manifest_.version +
+                "is not below Ver " + Given(manifest_.version) +
                     ": every version the packet applies to is already up to date, so it is never used");
             return;
         }
         if (ver < high)
             Add(Severity::Warning, section, "max",
-                "is above Ver " + manifest_.version + ": versions from " + manifest_.version +
+                "is above Ver " + Given(manifest_.version) + ": versions from " + Given(manifest_.version) +
                     " on are up to date and never get the packet");
         if (packet.files.empty()) {
             Add(Severity::Warning, section, "FileCount",
@@ -234,13 +266,15 @@ private:
             if (!StartsWith(key, "File") || SameName(key, "FileCount"))
                 continue;
             std::string digits = key.substr(4);
+            if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
+                continue;  // not a File entry: a near miss of FileCount, say, which CheckKeys names
             bool canonical = !digits.empty() && digits.size() <= 10 &&
                              digits.find_first_not_of("0123456789") == std::string::npos &&
                              (digits.size() == 1 || digits[0] != '0');
             if (!canonical || std::stoll(digits) >= count) {
                 Add(Severity::Error, section, key,
-                    "is never read: " + ReadRange("File", Count(section, "FileCount"), "FileCount",
-                                                  Text(section, "FileCount")));
+                    "is never read: " + LeadingZero(key, "File") +
+                        ReadRange("File", Count(section, "FileCount"), "FileCount", Text(section, "FileCount")));
                 continue;
             }
             std::string url = Text(section, key.c_str());
@@ -302,30 +336,84 @@ private:
         return a.readable == b.readable && a.digest == b.digest && a.size == b.size;
     }
 
-    // A manifest whose Ver is newer for someone must offer that someone a package.
-    void CheckSomebodyGetsSomething()
+    static bool GetsNothing(const CoverageRow& row)
     {
-        std::vector<CoverageRow> rows = Coverage(Boundaries(manifest_), manifest_, false, keyed());
-        bool newer = std::any_of(rows.begin(), rows.end(), [](const CoverageRow& r) { return r.offer.newer; });
-        bool offered = std::any_of(rows.begin(), rows.end(), [](const CoverageRow& r) { return r.offer.offered; });
-        if (newer && !offered)
+        return row.offer.newer && (!row.offer.offered || row.offer.unfetchable.size() == row.offer.urls.size());
+    }
+
+    // A manifest whose Ver is newer for someone must offer that someone a
+    // package; the ranges that get nothing are named with the reason.
+    void CheckWhoGetsNothing()
+    {
+        bool newer = std::any_of(rows_.begin(), rows_.end(), [](const CoverageRow& r) { return r.offer.newer; });
+        if (newer && std::all_of(rows_.begin(), rows_.end(), [](const CoverageRow& r) { return !r.offer.newer || GetsNothing(r); })) {
             Add(Severity::Error, "Full", "Ver",
-                "is offered to nobody: no installation below " + manifest_.version +
-                    " finds a package URL (no packet applies with files, and [Full] lists none)");
+                testMode() ? "is offered to nobody: in test mode no installed version finds a package URL "
+                             "(no packet applies with files, and test mode has no fallback)"
+                           : "is offered to nobody: no installation below " + Given(manifest_.version) +
+                                 " finds a package URL (no packet applies with files, and [Full] lists none)");
+            return;
+        }
+        std::map<std::string, std::string> rangesOf;  // by reason
+        for (size_t i = 0; i < rows_.size(); ++i) {
+            if (!GetsNothing(rows_[i]))
+                continue;
+            size_t last = i;
+            std::string reason = DescribeOffer(rows_[i].offer, testMode());
+            while (last + 1 < rows_.size() && GetsNothing(rows_[last + 1]) &&
+                   DescribeOffer(rows_[last + 1].offer, testMode()) == reason)
+                ++last;
+            std::string& ranges = rangesOf[reason];
+            ranges += (ranges.empty() ? "" : ", ") + RangeText(rows_[i], rows_[last]);
+            i = last;
+        }
+        for (const auto& [reason, ranges] : rangesOf)
+            Add(Severity::Warning, "Full", "",
+                "installed versions " + ranges + " get " + reason + (testMode() ? " (in test mode)" : ""));
+    }
+
+    // A packet is used when some installed version below Ver reaches it
+    // first; coverage rows hold every version once.
+    void CheckReached()
+    {
+        for (const ManifestPacket& packet : manifest_.packets) {
+            std::string section = "Packet" + std::to_string(packet.section);
+            bool reached = std::any_of(rows_.begin(), rows_.end(), [&](const CoverageRow& r) {
+                return r.offer.newer && r.offer.packet == packet.section;
+            });
+            bool judged = std::any_of(findings_.begin(), findings_.end(), [&](const Finding& f) {
+                return f.severity == Severity::Error && f.section == section;
+            });
+            if (!reached && !judged)
+                Add(Severity::Error, section, "",
+                    "is never used: every installed version from " + Range(packet) + " is " +
+                        (testMode() ? "taken first by an earlier packet"
+                                    : "up to date (Ver " + Given(manifest_.version) +
+                                          ") or taken first by an earlier packet"));
+        }
+    }
+
+    void CheckWhatTestModeIgnores()
+    {
+        if (manifest_.rollout || !manifest_.withdrawn.empty())
+            Add(Severity::Note, "Full", manifest_.rollout ? "Rollout" : "Withdrawn",
+                "test mode ignores Rollout and Withdrawn: every test run takes the offer");
     }
 
     void CheckFallback()
     {
-        if (manifest_.files.empty() || manifest_.packets.empty())
+        if (manifest_.files.empty())
+            return;
+        if (testMode()) {
+            Add(Severity::Warning, "Full", "FileCount", "lists files, which test mode never fetches (it has no fallback)");
+            return;
+        }
+        if (manifest_.packets.empty())
             return;
         std::string served;
-        for (const CoverageRow& row : Coverage(Boundaries(manifest_), manifest_, false, keyed())) {
+        for (const CoverageRow& row : rows_) {
             if (row.offer.fallback && row.offer.packet < 0)
-                served += (served.empty() ? "" : ", ") +
-                          (row.to ? (row.from == VersionFields{} ? "below " + VersionText(*row.to)
-                                                                 : VersionText(row.from) + " up to " +
-                                                                       VersionText(*row.to))
-                                  : VersionText(row.from) + " and above");
+                served += (served.empty() ? "" : ", ") + RangeText(row);
         }
         if (!served.empty())
             Add(Severity::Note, "Full", "FileCount", "the fallback list serves installed versions " + served);
@@ -369,12 +457,13 @@ private:
             size_t close = name.find(']');
             std::string section = name.substr(1, close - 1);
             std::string key = close + 2 <= name.size() ? name.substr(close + 2) : "";
-            std::string what = key.empty() ? "the section is given twice" : "is given twice";
+            std::string what = key.empty()
+                                   ? "the section is given twice: the module reads only the first, and no key of the second"
+                                   : "is given twice: the module reads only the first, \"" + Text(section, key.c_str()) + "\"";
             if (keyed())
                 Add(Severity::Error, section, key, what + ": a module built with the key refuses the manifest");
             else
-                Add(Severity::Warning, section, key,
-                    what + ": the module reads only the first; a module built with a key refuses the manifest");
+                Add(Severity::Warning, section, key, what + "; a module built with a key refuses the manifest");
         }
     }
 
@@ -435,7 +524,7 @@ private:
 
     void CheckAgainstPrevious()
     {
-        if (!options_.previous)
+        if (!options_.previous || testMode())
             return;
         const UpdateManifest& old = *options_.previous;
         if (CompareVersions(manifest_.version.c_str(), old.version.c_str())) {
@@ -461,6 +550,7 @@ private:
     const ManifestInput& input_;
     const CheckOptions& options_;
     UpdateManifest manifest_;
+    std::vector<CoverageRow> rows_;  // what every installed version gets
     std::map<std::string, PackagePin> pins_;
     std::vector<Finding> findings_;
 };

@@ -26,6 +26,7 @@ struct CheckOptions {
     std::optional<std::uint64_t> previousSerial;  // the Serial of the manifest published before
     std::optional<UpdateManifest> previous;       // the manifest published before, when given as a file
     std::uint64_t now = 0;                        // seconds since 1970, UTC
+    bool testMode = false;                        // a test-channel manifest, as test runs read it
 };
 
 std::vector<Finding> CheckManifest(const ManifestInput& input, const CheckOptions& options);

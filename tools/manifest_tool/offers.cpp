@@ -200,3 +200,14 @@ std::vector<CoverageRow> Coverage(const std::vector<VersionFields>& bounds,
     }
     return rows;
 }
+
+std::string RangeText(const CoverageRow& row) { return RangeText(row, row); }
+
+std::string RangeText(const CoverageRow& first, const CoverageRow& last)
+{
+    if (!last.to)
+        return VersionText(first.from) + " and above";
+    if (first.from == VersionFields{})
+        return "below " + VersionText(*last.to);
+    return VersionText(first.from) + " up to " + VersionText(*last.to);
+}

@@ -67,3 +67,8 @@ struct CoverageRow {
 std::vector<CoverageRow> Coverage(const std::vector<VersionFields>& bounds,
                                   const UpdateManifest& manifest, bool testMode, bool keyed,
                                   const std::optional<std::string>& refused = std::nullopt);
+
+// "below 2.0.0.0", "2.0.0.0 up to 2.3.0.0" or "2.4.0.3 and above".
+std::string RangeText(const CoverageRow& row);
+// The same for the rows first up to last, one range together.
+std::string RangeText(const CoverageRow& first, const CoverageRow& last);

@@ -17,15 +17,6 @@ std::string Place(const Finding& finding)
 
 std::string Count(size_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
 
-std::string RangeText(const CoverageRow& row)
-{
-    if (!row.to)
-        return VersionText(row.from) + " and above";
-    if (row.from == VersionFields{} && row.tried != VersionText(row.from))
-        return "below " + VersionText(*row.to);
-    return VersionText(row.from) + " up to " + VersionText(*row.to);
-}
-
 std::string OfferText(const Offer& offer, bool testMode)
 {
     std::string text = DescribeOffer(offer, testMode);
