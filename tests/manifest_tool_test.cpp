@@ -311,6 +311,8 @@ struct Trap {
     const char* key;
 };
 
+Installation plain_installation() { return {"2.3.0.17", std::nullopt, 0, false, {}, std::nullopt, std::nullopt}; }
+
 std::string Full(int packets)
 {
     return "[Full]\r\nVer=2.4.0.3\r\nPacketCount=" + std::to_string(packets) +
@@ -395,6 +397,8 @@ TEST_F(ManifestTool, CheckSaysWhatTheModuleMakesOfEachTrap)
         {"[Full]\r\nVer=2.4.0.3\r\nPacketCount=2\r\n" + Packet(0, "min=1.0.0.0\r\nmax=2.0.0.0\r\n" + kOneFile) + Packet(1, "min=2.2.0.0\r\nmax=2.3.0.0\r\n" + kOneFile),
          "installed versions below 1.0.0.0, 2.0.0.0 up to 2.2.0.0, 2.3.0.0 up to 2.4.0.3 get nothing: no packet applies and [Full] lists no file"},
     };
+    EXPECT_THAT(DescribeOffer(Explain(LoadManifest(Write(kFull + "sha256=abc\r\n")), plain_installation()).offer, false),
+                HasSubstr("unreadable, which every module since pinning refuses, keyed or not"));
     for (const auto& c : cases) {
         std::string found = Describe(CheckManifest(LoadManifest(Write(c.manifest)), {}));
         EXPECT_THAT(found, HasSubstr(c.message)) << c.manifest;
@@ -581,7 +585,6 @@ TEST_F(ManifestTool, ExplainsAKeyedModuleRefusingOrTakingASignedManifest)
     EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUpdateKey)) << "the user's own registry is untouched";
 }
 
-Installation plain_installation() { return {"2.3.0.17", std::nullopt, 0, false, {}, std::nullopt, std::nullopt}; }
 
 TEST_F(ManifestTool, BadInputIsRefusedClearlyOrAnsweredRight)
 {

@@ -71,7 +71,8 @@ Offer OfferFor(const UpdateManifest& manifest, const std::string& installed, boo
     offer.pinRefused = decision.offer() && !offer.offered;
     offer.unfetchable = Unfetchable(offer.urls);
     offer.silent = run.silentUpdate;
-    offer.pin = run.packagePin;
+    // A refused pin is shown as read: it says why.
+    offer.pin = offer.pinRefused ? decision.pin : run.packagePin;
     offer.version = run.offeredVersion;
     if (offer.offered && !testMode)
         offer.rollout = manifest.rollout;
@@ -121,6 +122,9 @@ std::string DescribeOffer(const Offer& offer, bool testMode)
         return "nothing: a module built with the key refuses the manifest (" + *offer.refused + ")";
     if (!offer.newer)
         return "nothing: up to date";
+    if (offer.pinRefused && !offer.pin.readable)
+        return "nothing: " + source + " has a sha256 or size that is unreadable, which every module since "
+                                      "pinning refuses, keyed or not";
     if (offer.pinRefused)
         return "nothing: " + source + " is not pinned, which a keyed module refuses";
     if (offer.packet >= 0)
