@@ -79,6 +79,10 @@ std::string CaseMaker::Url(const std::string& name)
         return Any(kMalformed);
     if (Maybe("empty File entry", 14))
         return "";
+    if (Maybe("upper-case scheme", 20))
+        return "HTTP://update.velnor.example" + path;
+    if (Maybe("port in URL", 20))
+        return "http://update.velnor.example:8080" + path;
     if (Pick(6) == 0)
         return "http://mirror.velnor.example" + path;
     return kServer + path;

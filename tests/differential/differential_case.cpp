@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "manifest_signer.h"
+#include "support/temp_folder.h"
+
 std::string DiffInstallation::Channel() const
 {
     if (testMode)
@@ -64,4 +67,32 @@ std::string DiffCase::Describe() const
         out += ", ManifestSerials " + in.Channel() + "=" + std::to_string(*in.acceptedSerial);
     out += ", RolloutDraw=" + in.DrawText() + "\n";
     return out;
+}
+
+DiffCase ReadCase(const std::string& folder, const ManifestSigner& key)
+{
+    std::string ini = folder + "\\installation.ini";
+    auto text = [&](const char* name) {
+        char value[1024] = {};
+        GetPrivateProfileStringA("Installation", name, "", value, sizeof value, ini.c_str());
+        return std::string(value);
+    };
+    DiffCase c;
+    c.features.insert("replayed from " + folder);
+    c.manifest = ReadFileBytes(folder + "\\manifest.ini");
+    DiffInstallation& in = c.installation;
+    in.installed = text("installed");
+    in.company = text("company");
+    in.testMode = text("test") == "1";
+    in.keyed = text("keyed") == "1";
+    if (text("sign") == "1")
+        c.manifest = key.Sign(c.manifest);
+    if (!text("serial").empty())
+        in.acceptedSerial = std::stoull(text("serial"));
+    if (!text("draw").empty())
+        in.draw = std::stoull(text("draw"), nullptr, 16);
+    if (!text("version").empty())
+        in.record = PendingRecord{static_cast<DWORD>(std::stoul("0" + text("hasUpdate"))), text("version"),
+                                  static_cast<DWORD>(std::stoul("0" + text("silent")))};
+    return c;
 }

@@ -43,3 +43,11 @@ struct DiffCase {
     // and the installation, as a person sets them up again.
     std::string Describe() const;
 };
+
+class ManifestSigner;
+// A case written by hand, to run one disagreement again: FOLDER\manifest.ini
+// as served, and FOLDER\installation.ini with [Installation] installed=,
+// company=, test=0|1, keyed=0|1, sign=0|1 (signs manifest.ini with the test
+// key first), serial= (the accepted one), draw= (16 hex digits), and for a
+// record hasUpdate=, version=, silent=. Absent keys: no company, no record.
+DiffCase ReadCase(const std::string& folder, const ManifestSigner& key);

@@ -150,7 +150,7 @@ ModuleOutcome InstalledModule::Run(const DiffCase& c)
 {
     Prepare(c);
     // Every URL the module can fetch serves the package; the others are never asked for.
-    for (size_t at = 0; (at = c.manifest.find("=http", at)) != std::string::npos;) {
+    for (size_t at = 0; (at = c.manifest.find('=', at)) != std::string::npos;) {
         size_t end = std::min(c.manifest.find_first_of("\r\n", at), c.manifest.size());
         if (std::optional<std::string> target = ProxyTarget(c.manifest.substr(at + 1, end - at - 1)))
             server_.Serve(*target, Response(200, package_));
