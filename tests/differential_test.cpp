@@ -46,9 +46,19 @@ std::string Hex(const framework::Sha256Digest& digest)
 bool Agree(InstalledModule& module, const DiffCase& pair, const TempFolder& scratch,
            std::map<std::string, unsigned>& categories)
 {
-    ToolRun tool(pair, scratch);  // beside the module's run
-    ModuleOutcome did = module.Run(pair);
-    ToolAnswer told = tool.Wait();
+    ToolAnswer told;
+    ModuleOutcome did;
+    try {
+        ToolRun tool(pair, scratch);  // beside the module's run
+        did = module.Run(pair);
+        told = tool.Wait();
+    } catch (const std::exception& error) {
+        // One pair that cannot be run does not end the whole set.
+        ADD_FAILURE() << "PAIR NOT RUN: " << error.what() << " (system error " << GetLastError() << ")\n"
+                      << pair.Describe();
+        ++categories["the pair could not be run"];
+        return false;
+    }
     std::vector<Disagreement> found = Compare(pair, told, did);
     if (found.empty())
         return true;
