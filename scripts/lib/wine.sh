@@ -61,14 +61,19 @@ kernel_runs_32bit() {
 }
 
 # The build a single run (the demo, the benchmark) uses: the shipped 32-bit
-# product where this kernel runs 32-bit programs (scripts/setup then installs
-# 32-bit Wine), the 64-bit build elsewhere. Prints a sentence that says which.
+# product where this kernel runs 32-bit programs and 32-bit Wine starts
+# (scripts/setup installs it where it can), the 64-bit build elsewhere.
+# Prints a sentence that says which.
 wine_pick_product_arch() {
-    if kernel_runs_32bit; then
-        product_arch=win32
-        product_arch_why="the shipped 32-bit product (build/win32), under 32-bit Wine"
-    else
+    local why
+    if ! kernel_runs_32bit; then
         product_arch=win64
         product_arch_why="the 64-bit build (build/win64), under 64-bit Wine: this kernel cannot run 32-bit programs"
+    elif ! why=$(wine_can_start win32); then
+        product_arch=win64
+        product_arch_why="the 64-bit build (build/win64), under 64-bit Wine: $why"
+    else
+        product_arch=win32
+        product_arch_why="the shipped 32-bit product (build/win32), under 32-bit Wine"
     fi
 }
