@@ -16,6 +16,11 @@ const char* const kNumberKeys[] = {"PacketCount", "FileCount", "force", "silent"
 
 bool SameName(const std::string& a, const std::string& b) { return _stricmp(a.c_str(), b.c_str()) == 0; }
 
+bool Named(const std::vector<std::string>& names, const std::string& name)
+{
+    return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, name); });
+}
+
 // Edits (insert, delete, replace) between two names, without regard to case.
 size_t Distance(const std::string& a, const std::string& b)
 {
@@ -69,17 +74,15 @@ public:
             if (earlier)
                 continue;
             bool repeated = std::count_if(keys.begin(), keys.end(), [&](const std::string& k) { return SameName(k, key); }) > 1;
-            bool trust = std::any_of(judgedElsewhere.begin(), judgedElsewhere.end(),
-                                     [&](const std::string& k) { return SameName(k, key); });
-            if (repeated && !trust)
+            if (repeated && !Named(judgedElsewhere, key))
                 Add(Severity::Warning, section, key,
                     "is given twice: the module reads only the first, \"" + Value(section, key) + "\"");
             if (IsFileEntry(key))
                 continue;
-            if (std::any_of(known.begin(), known.end(), [&](const std::string& k) { return SameName(k, key); }))
+            if (Named(known, key))
                 Number(section, key);
             else
-                Unknown(section, key, known);
+                Unknown(section, key, known, keys);
         }
     }
 
@@ -107,7 +110,8 @@ private:
                 (read < 0 && (SameName(key, "PacketCount") || SameName(key, "FileCount")) ? ", which counts as 0" : ""));
     }
 
-    void Unknown(const std::string& section, const std::string& key, const std::vector<std::string>& known)
+    void Unknown(const std::string& section, const std::string& key, const std::vector<std::string>& known,
+                 const std::vector<std::string>& given)
     {
         std::string nearest;
         size_t best = SIZE_MAX;
@@ -120,15 +124,9 @@ private:
         if (best <= allowed || (key.size() > nearest.size() && _strnicmp(key.c_str(), nearest.c_str(), nearest.size()) == 0))
             Add(Severity::Warning, section, key,
                 "is no key the module reads: is it " + nearest + "? The module reads " + nearest + " as " +
-                    (HasKey(section, nearest) ? "\"" + Value(section, nearest) + "\"" : std::string("missing")));
+                    (Named(given, nearest) ? "\"" + Value(section, nearest) + "\"" : std::string("missing")));
         else
             Add(Severity::Note, section, key, "is not a key the module reads");
-    }
-
-    bool HasKey(const std::string& section, const std::string& key) const
-    {
-        std::vector<std::string> keys = framework::ReadProfileKeyNames(section, path_);
-        return std::any_of(keys.begin(), keys.end(), [&](const std::string& k) { return SameName(k, key); });
     }
 
     const std::string& path_;

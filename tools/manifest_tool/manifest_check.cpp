@@ -268,9 +268,7 @@ private:
             std::string digits = key.substr(4);
             if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
                 continue;  // not a File entry: a near miss of FileCount, say, which CheckKeys names
-            bool canonical = !digits.empty() && digits.size() <= 10 &&
-                             digits.find_first_not_of("0123456789") == std::string::npos &&
-                             (digits.size() == 1 || digits[0] != '0');
+            bool canonical = digits.size() <= 10 && (digits.size() == 1 || digits[0] != '0');
             if (!canonical || std::stoll(digits) >= count) {
                 Add(Severity::Error, section, key,
                     "is never read: " + LeadingZero(key, "File") +
