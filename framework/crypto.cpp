@@ -44,7 +44,7 @@ Sha256::Sha256() : state_(std::make_unique<State>())
     BCRYPT_HASH_HANDLE hash = nullptr;
     if (!state_->algorithm ||
         !Succeeded(BCryptCreateHash(state_->algorithm.get(), &hash, nullptr, 0, nullptr, 0, 0)))
-        throw Failure();
+        throw Failure(FailureKind::System, "SHA-256 unavailable");
     state_->hash.reset(hash);
 }
 
@@ -56,7 +56,7 @@ void Sha256::Update(const void* data, size_t size)
     while (size > 0) {
         ULONG piece = size > 0x40000000 ? 0x40000000 : static_cast<ULONG>(size);
         if (!Succeeded(BCryptHashData(state_->hash.get(), const_cast<UCHAR*>(bytes), piece, 0)))
-            throw Failure();
+            throw Failure(FailureKind::System, "SHA-256 unavailable");
         bytes += piece;
         size -= piece;
     }
@@ -66,10 +66,10 @@ Sha256Digest Sha256::Finish()
 {
     Sha256Digest digest{};
     if (!Succeeded(BCryptFinishHash(state_->hash.get(), digest.data(), digest.size(), 0)))
-        throw Failure();
+        throw Failure(FailureKind::System, "SHA-256 unavailable");
     BCRYPT_HASH_HANDLE hash = nullptr;
     if (!Succeeded(BCryptCreateHash(state_->algorithm.get(), &hash, nullptr, 0, nullptr, 0, 0)))
-        throw Failure();
+        throw Failure(FailureKind::System, "SHA-256 unavailable");
     state_->hash.reset(hash);
     return digest;
 }

@@ -6,14 +6,16 @@
 // hands that back empty instead, and a read that takes a fallback answers
 // with it. Only the classes that work through a stream of bytes raise: the
 // internet session with its connections and requests, OutputFile and
-// Sha256. They all raise Failure, which carries nothing: a transfer stops
-// at its first failure, whatever it was.
+// Sha256. They all raise Failure, which says where the failure lay (the
+// network, a local file, the system) and why, in words fit for a trace
+// line: a transfer stops at its first failure, and says which it was.
 //
 // productupdate/: a value that may be missing is a std::optional, and an
 // action that may fail answers false. Only the transfer raises on purpose:
-// it raises Failure for its own refusals as the framework does for the
-// platform's, and catches all of it inside the session, whose page learns
-// of a failure only from the failure notice. Whatever else is raised (no
+// it raises Failure for its own refusals (FailureKind::Refused) as the
+// framework does for the platform's, and catches all of it inside the
+// session, which traces the cause; its page learns of a failure only from
+// the failure notice. Whatever else is raised (no
 // memory, no SHA-256) ends the run at the frame's modal loop; nothing
 // crosses the export. A few interfaces keep the forms their callers know:
 // the session's Start and Download answer 0 for success and 1 for failure,
@@ -27,12 +29,27 @@
 #pragma once
 
 #include <exception>
+#include <string>
 
 namespace framework {
 
+enum class FailureKind {
+    Network,    // a connection, a request or a read of the platform's
+    LocalFile,  // the disk: a file that cannot be written, a full volume
+    System,     // the system cannot do it at all (no SHA-256, no memory)
+    Refused,    // a rule of the caller's own refused what arrived
+};
+
 class Failure : public std::exception {
 public:
-    const char* what() const noexcept override { return "failure"; }
+    Failure(FailureKind kind, std::string cause) : kind_(kind), cause_(std::move(cause)) {}
+    FailureKind kind() const { return kind_; }
+    // The cause, as one trace line.
+    const char* what() const noexcept override { return cause_.c_str(); }
+
+private:
+    FailureKind kind_;
+    std::string cause_;
 };
 
 }  // namespace framework

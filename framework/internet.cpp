@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+
+#include "internet_error.h"
+#include "worker_thread.h"
 
 namespace framework {
 
@@ -11,6 +15,28 @@ constexpr size_t kBlockSize = 64 * 1024;
 // WinINet's own read buffer: InternetQueryDataAvailable reports no more than
 // this, however much more the connection holds.
 constexpr DWORD kPlatformReadBuffer = 8 * 1024;
+
+Failure NetworkFailure() { return LastErrorFailure(FailureKind::Network); }
+
+// A send on a thread of its own, which may outlive the request's owner.
+struct PendingSend {
+    HINTERNET request = nullptr;
+    Handle done{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    BOOL sent = FALSE;
+    DWORD error = 0;
+};
+
+unsigned __stdcall SendOnItsOwn(void* parameter)
+{
+    std::unique_ptr<std::shared_ptr<PendingSend>> shared(
+        static_cast<std::shared_ptr<PendingSend>*>(parameter));
+    PendingSend& send = **shared;
+    send.sent = HttpSendRequestA(send.request, nullptr, 0, nullptr, 0);
+    send.error = send.sent ? 0 : GetLastError();
+    SetEvent(send.done.get());
+    return 0;
+}
+
 }  // namespace
 
 InternetSession::InternetSession(const char* agent, DWORD_PTR context, DWORD accessType,
@@ -18,7 +44,7 @@ InternetSession::InternetSession(const char* agent, DWORD_PTR context, DWORD acc
     : handle_(InternetOpenA(agent, accessType, proxy, proxyBypass, flags)), context_(context)
 {
     if (!handle_)
-        throw Failure();
+        throw LastErrorFailure(FailureKind::System);
 }
 
 void HttpRequest::SetOption(DWORD option, DWORD value)
@@ -32,7 +58,7 @@ std::unique_ptr<HttpConnection> InternetSession::GetHttpConnection(const std::st
     HINTERNET connection = InternetConnectA(handle_.get(), server.c_str(), port, nullptr, nullptr,
                                             INTERNET_SERVICE_HTTP, 0, context_);
     if (!connection)
-        throw Failure();
+        throw NetworkFailure();
     return std::make_unique<HttpConnection>(connection);
 }
 
@@ -42,7 +68,7 @@ std::unique_ptr<HttpRequest> HttpConnection::OpenRequest(const char* verb, const
     HINTERNET request = HttpOpenRequestA(handle_.get(), verb, object.c_str(), nullptr, nullptr,
                                          nullptr, flags, context);
     if (!request)
-        throw Failure();
+        throw NetworkFailure();
     return std::make_unique<HttpRequest>(request);
 }
 
@@ -51,10 +77,25 @@ bool HttpRequest::AddRequestHeaders(const char* headers, DWORD length, DWORD fla
     return HttpAddRequestHeadersA(handle_.get(), headers, length, flags) != FALSE;
 }
 
-void HttpRequest::SendRequest()
+bool HttpRequest::SendRequest(DWORD timeoutMs)
 {
-    if (!HttpSendRequestA(handle_.get(), nullptr, 0, nullptr, 0))
-        throw Failure();
+    auto send = std::make_shared<PendingSend>();
+    send->request = handle_.get();
+    auto* parameter = new std::shared_ptr<PendingSend>(send);
+    if (!send->done || !StartWorkerThread(&SendOnItsOwn, parameter)) {
+        delete parameter;
+        throw LastErrorFailure(FailureKind::System);
+    }
+    if (WaitForSingleObject(send->done.get(), timeoutMs) != WAIT_OBJECT_0) {
+        // Given up: the thread keeps what it needs and ends with the call.
+        InternetCloseHandle(handle_.release());
+        return false;
+    }
+    if (!send->sent) {
+        SetLastError(send->error);
+        throw NetworkFailure();
+    }
+    return true;
 }
 
 bool HttpRequest::QueryInfoStatusCode(DWORD& status)
@@ -90,11 +131,11 @@ bool HttpRequest::Refill()
     // more would wait for the rest, and hold back the progress of what is here.
     DWORD available = 0;
     if (!InternetQueryDataAvailable(handle_.get(), &available, 0, 0))
-        throw Failure();
+        throw NetworkFailure();
     DWORD wanted = std::min<DWORD>(available, static_cast<DWORD>(block_.size()));
     DWORD got = 0;
     if (wanted > 0 && !InternetReadFile(handle_.get(), block_.data(), wanted, &got))
-        throw Failure();
+        throw NetworkFailure();
     senderAhead_ = available >= kPlatformReadBuffer;
     blockStart_ = 0;
     blockEnd_ = got;

@@ -32,7 +32,13 @@ public:
     // Sets a numeric option of the request, a timeout say.
     void SetOption(DWORD option, DWORD value);
     bool AddRequestHeaders(const char* headers, DWORD length, DWORD flags);
-    void SendRequest();
+    // Sends the request and waits for the response's head at most timeoutMs.
+    // False when it has not come by then: the request is given up and its
+    // handle closed (a server that drips its head can hold the platform's
+    // call far beyond any timeout of its own, and closing the handle does not
+    // end that call everywhere, so the call runs on a thread of its own).
+    // Raises Failure when the platform fails the request.
+    bool SendRequest(DWORD timeoutMs);
     // False when the status cannot be read as a number.
     bool QueryInfoStatusCode(DWORD& status);
     // False when the response has no such header.

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "internet_error.h"
+
 namespace framework {
 
 namespace {
@@ -49,7 +51,7 @@ void OutputFile::Restart()
     used_ = 0;
     LARGE_INTEGER zero = {};
     if (!SetFilePointerEx(handle_.get(), zero, nullptr, FILE_BEGIN) || !SetEndOfFile(handle_.get()))
-        throw Failure();
+        throw LastErrorFailure(FailureKind::LocalFile);
 }
 
 void OutputFile::Write(const void* data, size_t size)
@@ -60,7 +62,7 @@ void OutputFile::Write(const void* data, size_t size)
         DWORD written = 0;
         if (!WriteFile(handle_.get(), data, static_cast<DWORD>(size), &written, nullptr) ||
             written != size)
-            throw Failure();
+            throw LastErrorFailure(FailureKind::LocalFile);
         return;
     }
     std::memcpy(buffer_.data() + used_, data, size);
@@ -76,7 +78,7 @@ void OutputFile::Flush()
     used_ = 0;
     if (!WriteFile(handle_.get(), buffer_.data(), static_cast<DWORD>(pending), &written, nullptr) ||
         written != pending)
-        throw Failure();
+        throw LastErrorFailure(FailureKind::LocalFile);
 }
 
 void OutputFile::Abandon()
