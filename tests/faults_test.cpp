@@ -80,7 +80,12 @@ std::vector<std::pair<std::string, ScriptedResponse>> ServerFaults(const std::st
     };
 }
 
-bool ArrivesWhole(const std::string& fault) { return fault == "one megabyte of headers"; }
+// A manifest's body may end with its connection, as its size is capped
+// anyway; a package's only against its pin.
+bool ArrivesWhole(const std::string& fault, bool manifest = false)
+{
+    return fault == "one megabyte of headers" || (manifest && fault == "header without colon");
+}
 
 class Faults : public testing::Test {
 protected:
@@ -161,7 +166,7 @@ TEST_F(Faults, ABrokenManifestTransferEndsTheRunWithNothingLeftOrWritten)
         server.Serve("/manifest.ini", response);
         EXPECT_TRUE(RunEnds());
         EXPECT_FALSE(FileExists(Manifest()));
-        EXPECT_EQ(Record() == earlier, !ArrivesWhole(name));
+        EXPECT_EQ(Record() == earlier, !ArrivesWhole(name, true));
     }
 }
 

@@ -84,7 +84,7 @@ private:
             text += "sha256=not hex\r\n";
         return text;
     }
-    // Mostly plain http, which is all the module fetches.
+    // Mostly plain http; https is fetched too, the others never.
     std::string Scheme()
     {
         static const char* schemes[] = {"https://", "ftp://", "http:/"};
@@ -340,7 +340,7 @@ TEST_F(ManifestTool, CheckReportsEachTrapInItsSectionAndKey)
         {"no Ver", "[Full]\r\nFileCount=1\r\nFile0=http://h/a\r\n", Severity::Error, "Full", "Ver"},
         {"Ver not four numbers", "[Full]\r\nVer=2.4\r\nFileCount=1\r\nFile0=http://h/a\r\n", Severity::Error, "Full", "Ver"},
         {"min not four numbers", kFull + Packet(0, "min=2.x\r\nmax=2.4.0.3\r\n" + kOneFile), Severity::Error, "Packet0", "min"},
-        {"not http", kFull + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\nFileCount=1\r\nFile0=https://h/p\r\n"), Severity::Error, "Packet0", "File0"},
+        {"not http", kFull + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\nFileCount=1\r\nFile0=ftp://h/p\r\n"), Severity::Error, "Packet0", "File0"},
         {"packet beyond PacketCount", kFull + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\n" + kOneFile) + Packet(2, "min=1.0.0.0\r\nmax=2.0.0.0\r\n" + kOneFile), Severity::Error, "Packet2", ""},
         {"packets missing", kFull + Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\n" + kOneFile), Severity::Warning, "Full", "PacketCount"},
         {"no [Full]", Packet(0, "min=2.0.0.0\r\nmax=2.4.0.3\r\n" + kOneFile), Severity::Error, "Full", ""},
@@ -798,9 +798,10 @@ TEST_F(ManifestToolProgram, UrlsTheModuleCannotFetchFailTheirShareOfRuns)
         const char* verdict;
     } cases[] = {
         {{"http://h/a"}, "0", "[Full] list, 1 URL, force 0, silent 1\n"},
-        {{"http://h/a", "https://h/b"}, "0.5", "but 1 of 2 runs fail"},
+        {{"http://h/a", "https://h/b"}, "0", "[Full] list, 2 URLs, force 0, silent 1\n"},
+        {{"http://h/a", "ftp://h/b"}, "0.5", "but 1 of 2 runs fail"},
         {{"ftp://h/a", "http://h/b", "http://h/c"}, "0.333333", "but 1 of 3 runs fail"},
-        {{"https://h/a"}, "1", "but every run fails"},
+        {{"file://h/a"}, "1", "but every run fails"},
         {{"http://h:0/a", "h/b"}, "1", "but every run fails"},
     };
     for (const auto& c : cases) {

@@ -154,3 +154,9 @@ std::string ChoosePackageUrl(const std::vector<std::string>& urls, const std::st
         return keptUrl;
     return urls[randomIndex % urls.size()];
 }
+
+bool RepeatsValidator(const KeptTransfer& kept, const std::string& etag,
+                      const std::string& lastModified)
+{
+    return kept.etag.empty() ? lastModified == kept.lastModified : etag == kept.etag;
+}

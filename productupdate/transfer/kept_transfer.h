@@ -60,3 +60,8 @@ std::string ResumeHeaders(std::uint64_t keptLength, const std::string& validator
 // else the one at the random index.
 std::string ChoosePackageUrl(const std::vector<std::string>& urls, const std::string& keptUrl,
                              size_t randomIndex);
+
+// Whether a 206 answered under the validator the kept bytes were kept
+// under: their strong ETag, or else their Last-Modified date, repeated.
+bool RepeatsValidator(const KeptTransfer& kept, const std::string& etag,
+                      const std::string& lastModified);

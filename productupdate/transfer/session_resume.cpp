@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "framework/debug_output.h"
+#include "framework/internet_error.h"
 #include "framework/output_file.h"
 #include "kept_files.h"
+#include "transfer_failure.h"
 #include "update_session.h"
 
 namespace {
-
-[[noreturn]] void Fail() { throw framework::Failure(); }
 
 std::string Header(framework::HttpRequest& request, DWORD level)
 {
@@ -76,9 +76,31 @@ UpdateSession::Resume UpdateSession::PrepareResume()
     return resume;
 }
 
-UpdateSession::Body UpdateSession::ContinueOrRestart(framework::HttpRequest& request, DWORD status,
-                                                     std::uint64_t declared,
-                                                     framework::OutputFile& file, Resume& resume)
+// Kept bytes are worth their URL only while it answers the ranged request:
+// a URL that gives no connection, or any status but 200, 206 or 416, drops
+// them, so that the next run goes back to the random pick of a mirror
+// instead of asking a dead one for ever.
+UpdateSession::Answer UpdateSession::AskForTheRest(const std::string& extraHeaders)
+{
+    Answer answer;
+    try {
+        answer = Ask(extraHeaders);
+    } catch (const TransferFailure& failure) {
+        framework::DebugOutput(failure.what());
+        RefuseResume("the kept bytes' URL does not answer");
+    } catch (const framework::Failure& failure) {
+        if (failure.kind() != framework::FailureKind::Network)
+            throw;
+        RefuseResume(std::string(failure.what()) + " (" + m_strAsked + ")");
+    }
+    if (answer.status != 200 && answer.status != 206 && answer.status != 416)
+        RefuseResume("HTTP status " + std::to_string(answer.status) + " (" + m_strAsked + ")");
+    return answer;
+}
+
+std::optional<UpdateSession::Body> UpdateSession::ContinueOrRestart(
+    framework::HttpRequest& request, DWORD status, std::optional<std::uint64_t> declared,
+    framework::OutputFile& file, Resume& resume)
 {
     if (status == 200) {
         // The server ignored the range, or the file changed: this answer is
@@ -87,19 +109,25 @@ UpdateSession::Body UpdateSession::ContinueOrRestart(framework::HttpRequest& req
         DeleteKeptRecord(m_strFile);
         file.Restart();
         resume = Resume{};
-        return {0, declared};
+        return Measure(declared);
     }
     if (status != 206)
-        RefuseResume("Package transfer resume refused: the answer is not the range asked for");
+        RefuseResume("the answer is not the range asked for");
     std::optional<ContentRange> range = ParseContentRange(Header(request, HTTP_QUERY_CONTENT_RANGE));
-    std::string etag = Header(request, HTTP_QUERY_ETAG);
-    if (!RangeContinues(range, declared, resume.length, resume.kept.total) ||
-        (!resume.kept.etag.empty() && !etag.empty() && etag != resume.kept.etag))
-        RefuseResume("Package transfer resume refused: the range does not fit the kept bytes");
+    std::uint64_t span = range ? range->last - range->first + 1 : 0;
+    if (!RangeContinues(range, declared.value_or(span), resume.length, resume.kept.total))
+        RefuseResume("the range does not fit the kept bytes");
+    // A server, or a cache, that honours Range but not If-Range may send the
+    // rest of another file: only the kept bytes' own validator vouches for it.
+    if (!RepeatsValidator(resume.kept, Header(request, HTTP_QUERY_ETAG),
+                          Header(request, HTTP_QUERY_LAST_MODIFIED))) {
+        StartsOver("the range is of another version of the file");
+        return std::nullopt;
+    }
     framework::DebugOutput(
         ("Package transfer resumes from byte " + std::to_string(resume.length)).c_str());
-    keep_ = true;
-    return {resume.length, resume.kept.total};
+    m_keep = true;
+    return Body{resume.length, resume.kept.total};
 }
 
 // A body from byte 0 is kept, should it be cut, only under a validator
@@ -110,20 +138,19 @@ void UpdateSession::KeepFrom(framework::HttpRequest& request, const Body& body)
         return;  // continued: the record is already the right one
     std::optional<Validator> validator =
         ChooseValidator(Header(request, HTTP_QUERY_ETAG), Header(request, HTTP_QUERY_LAST_MODIFIED));
-    keep_ = false;
+    m_keep = false;
     if (validator && body.total > 0) {
         KeptTransfer kept{m_strUrl, body.total, validator->etag, validator->lastModified, m_pin};
-        keep_ = WriteKeptRecord(m_strFile, kept);
+        m_keep = WriteKeptRecord(m_strFile, kept);
     }
-    if (!keep_)
+    if (!m_keep)
         DeleteKeptRecord(m_strFile);
 }
 
-void UpdateSession::RefuseResume(const char* why)
+void UpdateSession::RefuseResume(const std::string& why)
 {
-    framework::DebugOutput(why);
-    keep_ = false;  // the next run starts from byte 0
-    Fail();
+    m_keep = false;  // the next run starts from byte 0
+    Refuse("Package transfer resume refused: " + why);
 }
 
 // Leaves the bytes received and their record for the next run; false when
@@ -146,8 +173,8 @@ bool UpdateSession::KeepCut(framework::OutputFile& file)
 // The whole file takes the target's name; its record has served.
 void UpdateSession::Complete()
 {
-    keep_ = false;
+    m_keep = false;
     if (!MoveFileExA(KeptBytesPath(m_strFile).c_str(), m_strFile.c_str(), MOVEFILE_REPLACE_EXISTING))
-        Fail();
+        throw framework::LastErrorFailure(framework::FailureKind::LocalFile);
     DeleteKeptRecord(m_strFile);
 }

@@ -1,17 +1,20 @@
 #include "update_session.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "framework/debug_output.h"
+#include "framework/internet_error.h"
 #include "framework/output_file.h"
 #include "framework/worker_thread.h"
 #include "kept_files.h"
+#include "transfer_failure.h"
 #include "transfer_rules.h"
 
 namespace {
 
 constexpr DWORD_PTR kContext = 1;
-// Every transfer comes from the server, and none is kept in the user's
+// Every transfer comes from the network, and none is kept in the user's
 // internet cache: that copy of each package would stay there for ever.
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
                                 INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE;
@@ -20,32 +23,37 @@ constexpr UINT kChunk = 1023;
 // an unattended run always ends (the platform may otherwise wait for ever).
 constexpr DWORD kNetworkTimeoutMs = 30000;
 
-[[noreturn]] void Fail() { throw framework::Failure(); }
-
-framework::ParsedUrl SplitHttpUrl(const std::string& url)
+std::string Header(framework::HttpRequest& request, DWORD level)
 {
-    std::optional<framework::ParsedUrl> parsed = FetchableUrl(url);
-    if (!parsed)
-        Fail();
-    return *parsed;
+    std::string value;
+    if (!request.QueryInfo(level, value))
+        value.clear();
+    return value;
 }
 
-// The declared length of the body. Missing, unreadable and contradicting
-// lengths all fail: without one, a body cut short cannot be told from a whole one.
-std::uint64_t DeclaredLength(framework::HttpRequest& request)
+// The declared length of the body; nothing when there is none. Unreadable
+// and contradicting lengths fail: they cannot tell a whole body from a cut one.
+std::optional<std::uint64_t> DeclaredLength(framework::HttpRequest& request)
 {
     std::string text;
     DWORD index = 0;
     if (!request.QueryInfo(HTTP_QUERY_CONTENT_LENGTH, text, &index))
-        Fail();
+        return std::nullopt;
     std::optional<std::uint64_t> length = ParseContentLength(text);
-    if (!length)
-        Fail();
-    for (std::string other; request.QueryInfo(HTTP_QUERY_CONTENT_LENGTH, other, &index);) {
+    for (std::string other; length && request.QueryInfo(HTTP_QUERY_CONTENT_LENGTH, other, &index);) {
         if (ParseContentLength(other) != length)
-            Fail();
+            length.reset();
     }
-    return *length;
+    if (!length)
+        Refuse("Transfer refused: Content-Length unreadable");
+    return length;
+}
+
+std::string StatusRefusal(DWORD status, const std::string& url)
+{
+    if (status == HTTP_STATUS_PROXY_AUTH_REQ)
+        return "Transfer refused: the proxy asks for credentials (HTTP status 407)";
+    return "Transfer refused: HTTP status " + std::to_string(status) + " (" + url + ")";
 }
 
 // A notice that outlives the session that could not start: a posted message
@@ -108,69 +116,114 @@ int UpdateSession::Download()
     }
     const std::string written = m_resumable ? KeptBytesPath(m_strFile) : m_strFile;
     framework::OutputFile file;
-    if (!(resume.length ? file.OpenToAppend(written) : file.Open(written)))
+    if (!(resume.length ? file.OpenToAppend(written) : file.Open(written))) {
+        framework::DebugOutput("Transfer failed: " + framework::ErrorText(GetLastError()) +
+                               " (creating " + written + ")");
         return 1;
+    }
     try {
         Transfer(file, resume);
         file.Close();  // a failed flush fails the transfer too
         if (m_resumable)
             Complete();
         return 0;
+    } catch (const TransferFailure& failure) {
+        framework::DebugOutput(failure.what());
+        return Failed(file, written, failure.kind() == framework::FailureKind::Network);
+    } catch (const framework::Failure& failure) {
+        bool local = failure.kind() == framework::FailureKind::LocalFile;
+        framework::DebugOutput("Transfer failed: " + std::string(failure.what()) +
+                               (local ? " (writing " + written + ")" : " (" + m_strAsked + ")"));
+        return Failed(file, written, failure.kind() == framework::FailureKind::Network);
     } catch (...) {
-        // The network, a full disk, a refusal, no memory: all fail the
-        // transfer, which leaves no partial file at the target's name. Bytes
-        // of a cut package stay beside it when their record says what they are.
-        if (keep_ && KeepCut(file))
-            return 1;
-        file.Abandon();
-        DeleteFileA(written.c_str());
-        if (m_resumable)
-            DeleteKeptRecord(m_strFile);
-        return 1;
+        framework::DebugOutput("Transfer failed: out of memory");
+        return Failed(file, written, false);
     }
 }
 
-void UpdateSession::CheckStatus(DWORD status, bool redirected, const Resume& resume)
+// Every failure leaves no partial file at the target's name. Only the
+// network's (a cut, the deadline) keeps the bytes received beside it, and
+// only when their record says what they are: a refused answer is worth
+// nothing, and bytes that met a full disk would only fill it again.
+int UpdateSession::Failed(framework::OutputFile& file, const std::string& written, bool cut)
 {
-    // A ranged request may also be answered with the range or its refusal.
-    bool ranged = resume.length > 0 && (status == 206 || status == 416);
-    if (redirected ? status != 200 && !ranged : !IsSuccessStatus(status) && !ranged)
-        Fail();
-    if (resume.length && status == 416)
-        RefuseResume("Package transfer resume refused: 416");
+    if (cut && m_keep && KeepCut(file))
+        return 1;
+    file.Abandon();
+    DeleteFileA(written.c_str());
+    if (m_resumable)
+        DeleteKeptRecord(m_strFile);
+    return 1;
 }
 
 void UpdateSession::Transfer(framework::OutputFile& file, Resume& resume)
 {
-    const ULONGLONG start = GetTickCount64();
-    keep_ = resume.length > 0;  // kept bytes stay until an answer refuses them
-    const std::string extra =
-        resume.length ? ResumeHeaders(resume.length, resume.kept.validator()) : std::string();
-    DWORD status = 0;
-    framework::HttpRequest* request = &SendRequest(SplitHttpUrl(m_strUrl), status, extra);
-    bool redirected = IsRedirectStatus(status);
-    if (redirected)
-        request = &FollowRedirect(*request, extra, status);
-    CheckStatus(status, redirected, resume);
-    std::uint64_t declared = DeclaredLength(*request);
-    Body body = resume.length ? ContinueOrRestart(*request, status, declared, file, resume)
-                              : Body{0, declared};
-    if (body.total > m_maxLength) {
-        framework::DebugOutput("Declared length over the limit");
-        Fail();
+    m_start = GetTickCount64();
+    m_deadline = m_start + m_deadlineFloorMs;  // until the body's length is known
+    // Only a pinned digest can tell a cache's stale copy from the package.
+    bool fromOrigin = !m_pin.digest;
+    for (;;) {
+        Retry retry = TransferOnce(file, resume, fromOrigin);
+        if (retry == Retry::None)
+            return;
+        // Each retry happens at most once: the next attempt has no kept
+        // bytes, and asks the origin itself.
+        fromOrigin = fromOrigin || retry == Retry::FromOrigin;
+        m_keep = false;
+        resume = Resume{};
+        DeleteKeptRecord(m_strFile);
+        file.Restart();
     }
-    // A pinned package of another size is refused before its body is read.
-    if (m_pin.size && *m_pin.size != body.total) {
-        framework::DebugOutput("Package size mismatch");
-        Fail();
-    }
-    if (m_resumable)
-        KeepFrom(*request, body);
-    const ULONGLONG deadline = start + TransferDeadlineMs(declared, m_deadlineFloorMs);
-    std::unique_ptr<framework::Sha256> digest = StartDigest(resume, body);
+}
 
-    // One notice per chunk of at most 1023 bytes, sent before the chunk is
-    // written; a continued transfer starts at the share already kept.
+UpdateSession::Retry UpdateSession::TransferOnce(framework::OutputFile& file, Resume& resume,
+                                                 bool fromOrigin)
+{
+    std::string extra = fromOrigin ? kNoCacheHeaders : "";
+    if (resume.length)
+        extra += ResumeHeaders(resume.length, resume.kept.validator());
+    Answer answer = resume.length ? AskForTheRest(extra) : Ask(extra);
+    CheckStatus(answer, resume);
+    CheckEncoding(*answer.request);
+    std::optional<std::uint64_t> declared = DeclaredLength(*answer.request);
+    if (!declared && !HasHeaderLines(Header(*answer.request, HTTP_QUERY_RAW_HEADERS_CRLF)))
+        Refuse("Transfer refused: the answer is not HTTP/1.x (" + m_strAsked + ")");
+    std::optional<Body> body =
+        resume.length ? ContinueOrRestart(*answer.request, answer.status, declared, file, resume)
+                      : Measure(declared);
+    if (!body)
+        return Retry::StartOver;
+    if (body->whole && body->total > m_maxLength)
+        Refuse(kOverTheLimit);
+    // A pinned package of another size is refused before its body is read.
+    if (m_pin.size && *m_pin.size != body->total)
+        Refuse(kSizeMismatch);
+    if (m_resumable)
+        KeepFrom(*answer.request, *body);
+    m_deadline = m_start + TransferDeadlineMs(body->total, m_deadlineFloorMs);
+
+    std::unique_ptr<framework::Sha256> digest = StartDigest(resume, *body);
+    Receive(*answer.request, *body, file, digest.get());
+    if (digest) {
+        if (digest->Finish() == *m_pin.digest) {
+            framework::DebugOutput(kDigestVerified);
+        } else if (!fromOrigin) {
+            // A cache on the way may hold an older file under this URL.
+            framework::DebugOutput(std::string(kDigestMismatch) + ": asking the origin server");
+            return Retry::FromOrigin;
+        } else {
+            m_keep = false;  // the whole file is wrong: none of it is worth keeping
+            Refuse(kDigestMismatch);
+        }
+    }
+    return Retry::None;
+}
+
+// One notice per chunk of at most 1023 bytes, sent before the chunk is
+// written; a continued transfer starts at the share already kept.
+void UpdateSession::Receive(framework::HttpRequest& request, const Body& body,
+                            framework::OutputFile& file, framework::Sha256* digest)
+{
     DownloadNotice progress = {1, FALSE, FALSE, 0};
     std::uint64_t received = body.received;
     if (received > 0) {
@@ -178,35 +231,60 @@ void UpdateSession::Transfer(framework::OutputFile& file, Resume& resume)
         Notify(progress);
     }
     char chunk[kChunk + 1];
-    while (UINT n = request->Read(chunk, kChunk)) {
+    while (UINT n = request.Read(chunk, kChunk)) {
         received += n;
         // More than was declared is a broken response, whatever its bytes.
         if (received > body.total) {
-            keep_ = false;
-            Fail();
+            m_keep = false;
+            Refuse(body.whole ? "Transfer refused: the body is longer than its length"
+                              : "Transfer refused: the body is longer than " +
+                                    std::to_string(body.total) + " bytes");
         }
-        if (GetTickCount64() > deadline) {
-            framework::DebugOutput("Transfer deadline passed");
-            Fail();
-        }
-        progress.percent = ProgressPercent(received, body.total);
+        if (GetTickCount64() > m_deadline)
+            Cut(kDeadlinePassed);
+        progress.percent = body.whole ? ProgressPercent(received, body.total) : 0;
         Notify(progress);
         file.Write(chunk, n);
         if (digest)
             digest->Update(chunk, n);
     }
-    // A body that ends before its declared length is a cut transfer, never
-    // a whole file: a truncated package must not be recorded as an update.
-    if (received < body.total)
-        Fail();
-    if (digest) {
-        if (digest->Finish() != *m_pin.digest) {
-            keep_ = false;  // the whole file is wrong: none of it is worth keeping
-            framework::DebugOutput("Package digest mismatch");
-            Fail();
-        }
-        framework::DebugOutput("Package digest verified");
-    }
+    // A body that ends before its length is a cut transfer, never a whole
+    // file: a truncated package must not be recorded as an update.
+    if (body.whole && received < body.total)
+        Cut("Transfer failed: the body ended at byte " + std::to_string(received) + " of " +
+            std::to_string(body.total) + " (" + m_strAsked + ")");
+}
+
+UpdateSession::Body UpdateSession::Measure(std::optional<std::uint64_t> declared)
+{
+    if (declared)
+        return {0, *declared};
+    if (m_pin.size)
+        return {0, *m_pin.size};
+    if (m_maxLength != std::numeric_limits<std::uint64_t>::max())
+        return {0, m_maxLength, false};
+    Refuse("Transfer refused: no Content-Length, and no pinned size to check the body against (" +
+           m_strAsked + ")");
+}
+
+void UpdateSession::CheckStatus(const Answer& answer, const Resume& resume)
+{
+    // A ranged request may also be answered with the range or its refusal.
+    bool ranged = resume.length > 0 && (answer.status == 206 || answer.status == 416);
+    bool accepted = answer.redirected ? answer.status == 200 : IsSuccessStatus(answer.status);
+    if (!accepted && !ranged)
+        Refuse(StatusRefusal(answer.status, m_strAsked));
+    if (resume.length && answer.status == 416)
+        RefuseResume("416");
+}
+
+// The module asks for no encoding: a body in any other than the file's own
+// would be parsed, or kept, as something it is not.
+void UpdateSession::CheckEncoding(framework::HttpRequest& request)
+{
+    std::string encoding = Header(request, HTTP_QUERY_CONTENT_ENCODING);
+    if (!IsIdentityEncoding(encoding))
+        Refuse("Transfer refused: Content-Encoding " + encoding + " (" + m_strAsked + ")");
 }
 
 // The digest of a pinned package covers the whole file: a continuation goes
@@ -220,12 +298,53 @@ std::unique_ptr<framework::Sha256> UpdateSession::StartDigest(Resume& resume, co
     return std::make_unique<framework::Sha256>();
 }
 
-framework::HttpRequest& UpdateSession::SendRequest(const framework::ParsedUrl& url, DWORD& status,
-                                                   const std::string& extraHeaders)
+UpdateSession::Answer UpdateSession::Ask(const std::string& extraHeaders)
+{
+    std::optional<framework::ParsedUrl> url = FetchableUrl(m_strUrl);
+    m_strAsked = m_strUrl;
+    if (!url)
+        Refuse("Transfer refused: not an http or https URL (" + m_strUrl + ")");
+    std::vector<std::string> visited = {m_strUrl};
+    Answer answer = {nullptr, 0, false};
+    for (int redirects = 0;; ++redirects) {
+        answer.request = &SendRequest(*url, extraHeaders, answer.status);
+        if (!IsRedirectStatus(answer.status))
+            return answer;
+        if (redirects == kMaxRedirects)
+            Refuse("Transfer refused: more than " + std::to_string(kMaxRedirects) + " redirects (" +
+                   m_strAsked + ")");
+        std::string location;
+        if (!answer.request->QueryInfo(HTTP_QUERY_LOCATION, location))
+            Refuse("Transfer refused: a redirect without a Location (" + m_strAsked + ")");
+        std::optional<std::string> next = ResolveLocation(m_strAsked, location);
+        std::optional<framework::ParsedUrl> target = next ? FetchableUrl(*next) : std::nullopt;
+        if (!target)
+            Refuse("Transfer refused: a redirect to no http or https URL (" + m_strAsked + " to " +
+                   location + ")");
+        if (std::optional<std::string> why = RedirectRefusal(*url, *target))
+            Refuse("Transfer refused: " + *why + " (" + m_strAsked + " to " + *next + ")");
+        if (std::find(visited.begin(), visited.end(), *next) != visited.end())
+            Refuse("Transfer refused: a redirect loop (" + m_strAsked + " to " + *next + ")");
+        visited.push_back(*next);
+        url = target;
+        m_strAsked = *next;
+        answer.redirected = true;
+    }
+}
+
+DWORD UpdateSession::RemainingMs() const
+{
+    ULONGLONG now = GetTickCount64();
+    return now >= m_deadline ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(m_deadline - now, INFINITE - 1));
+}
+
+framework::HttpRequest& UpdateSession::SendRequest(const framework::ParsedUrl& url,
+                                                   const std::string& extraHeaders, DWORD& status)
 {
     OpenRequest& open = m_requests.emplace_back();
     open.connection = GetHttpConnection(url.server, url.port);
-    open.request = open.connection->OpenRequest("GET", url.object, kContext, kRequestFlags);
+    DWORD secure = url.service == framework::InternetService::Https ? INTERNET_FLAG_SECURE : 0;
+    open.request = open.connection->OpenRequest("GET", url.object, kContext, kRequestFlags | secure);
     framework::HttpRequest& request = *open.request;
     // Set on the request itself: Wine does not hand a session's timeouts down.
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
@@ -234,24 +353,12 @@ framework::HttpRequest& UpdateSession::SendRequest(const framework::ParsedUrl& u
     request.AddRequestHeaders(kHeaderBlock, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
     if (!extraHeaders.empty())
         request.AddRequestHeaders(extraHeaders.c_str(), static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD);
-    request.SendRequest();
+    // The deadline holds from the request on: a head that drips never outlives it.
+    if (RemainingMs() == 0 || !request.SendRequest(RemainingMs()))
+        Cut(kDeadlinePassed);
     if (!request.QueryInfoStatusCode(status))
-        Fail();
+        Refuse("Transfer refused: the answer has no status (" + m_strAsked + ")");
     return request;
-}
-
-// Followed once, with the same extra headers; the caller checks the second
-// answer's status.
-framework::HttpRequest& UpdateSession::FollowRedirect(framework::HttpRequest& first,
-                                                      const std::string& extraHeaders, DWORD& status)
-{
-    std::string headers;
-    if (!first.QueryInfo(HTTP_QUERY_RAW_HEADERS_CRLF, headers))
-        Fail();
-    std::optional<std::string> location = FindRedirectLocation(headers);
-    if (!location)
-        Fail();
-    return SendRequest(SplitHttpUrl(*location), status, extraHeaders);
 }
 
 void LaunchUpdateSession(const std::string& url, const std::string& file, HWND notifyWindow,

@@ -1,21 +1,23 @@
-// A download session: fetches one HTTP URL into one file on a worker thread
-// of its own, and reports progress and the outcome to one window by
-// synchronous WM_DOWNLOAD_NOTICE messages. The worker deletes the session
-// after its completion notice; nothing waits for it or stops it.
+// A download session: fetches one http:// or https:// URL into one file on a
+// worker thread of its own, and reports progress and the outcome to one
+// window by synchronous WM_DOWNLOAD_NOTICE messages. The worker deletes the
+// session after its completion notice; nothing waits for it or stops it. A
+// failed transfer writes one trace line that says why.
 #pragma once
 
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "download_notice.h"
-#include "kept_transfer.h"
 #include "framework/crypto.h"
-#include "package_pin.h"
 #include "framework/internet.h"
 #include "framework/url.h"
+#include "kept_transfer.h"
+#include "package_pin.h"
 
 namespace framework {
 class OutputFile;
@@ -34,8 +36,14 @@ public:
     std::string m_strUrl;
     HWND m_hNotifyWnd;
     std::string m_strFile;
-    PackagePin m_pin;  // checked as the bytes arrive, when the manifest gave one
-    // A longer declared body fails before it is read.
+    // Checked as the bytes arrive, when the manifest gave one. A pinned digest
+    // tells a stale copy from the right one, so caches on the way may answer
+    // for such a package (once, before it is asked of the origin itself);
+    // every other request asks the origin server.
+    PackagePin m_pin;
+    // A longer body fails. A body without a declared length is read up to
+    // this limit; a session without a limit reads one only against the pin's
+    // size, since a body cut short could not be told from a whole one.
     std::uint64_t m_maxLength = std::numeric_limits<std::uint64_t>::max();
     // The floor of the transfer's overall deadline (see TransferDeadlineMs).
     std::uint64_t m_deadlineFloorMs;
@@ -53,7 +61,12 @@ private:
         std::unique_ptr<framework::HttpConnection> connection;
         std::unique_ptr<framework::HttpRequest> request;
     };
-
+    // The response a request came to, after its redirects.
+    struct Answer {
+        framework::HttpRequest* request;
+        DWORD status;
+        bool redirected;
+    };
     // Kept bytes that this transfer may continue: their length (0 for none),
     // their record, and for a pinned package the digest of those bytes.
     struct Resume {
@@ -61,36 +74,53 @@ private:
         KeptTransfer kept;
         std::unique_ptr<framework::Sha256> digest;
     };
-    // Where a response's body starts in the file and the file's whole length.
+    // Where a response's body starts in the file and where it ends: the whole
+    // file's length, or (whole false) only the most that is read of a body
+    // whose length nobody declared.
     struct Body {
         std::uint64_t received, total;
+        bool whole = true;
     };
+    enum class Retry { None, StartOver, FromOrigin };
 
     static unsigned __stdcall DownloadThreadProc(void* parameter);
     // The transfer, on the worker: 0 on success, 1 on failure. A failure
     // after the file was opened deletes the file.
     int Download();
+    int Failed(framework::OutputFile& file, const std::string& written, bool cut);
     void Notify(const DownloadNotice& notice);
-    // Sends a GET for the URL; the request is then the last of m_requests.
-    framework::HttpRequest& SendRequest(const framework::ParsedUrl& url, DWORD& status,
-                                        const std::string& extraHeaders);
-    framework::HttpRequest& FollowRedirect(framework::HttpRequest& first,
-                                           const std::string& extraHeaders, DWORD& status);
+
     void Transfer(framework::OutputFile& file, Resume& resume);
-    void CheckStatus(DWORD status, bool redirected, const Resume& resume);
+    Retry TransferOnce(framework::OutputFile& file, Resume& resume, bool fromOrigin);
+    // Sends a GET for the session's URL and follows its redirects.
+    Answer Ask(const std::string& extraHeaders);
+    // Sends a GET for the URL; the request is then the last of m_requests.
+    framework::HttpRequest& SendRequest(const framework::ParsedUrl& url,
+                                        const std::string& extraHeaders, DWORD& status);
+    void CheckStatus(const Answer& answer, const Resume& resume);
+    void CheckEncoding(framework::HttpRequest& request);
+    Body Measure(std::optional<std::uint64_t> declared);
+    void Receive(framework::HttpRequest& request, const Body& body, framework::OutputFile& file,
+                 framework::Sha256* digest);
     std::unique_ptr<framework::Sha256> StartDigest(Resume& resume, const Body& body);
+    DWORD RemainingMs() const;
 
     // The resuming half of a package transfer.
     Resume PrepareResume();
-    Body ContinueOrRestart(framework::HttpRequest& request, DWORD status, std::uint64_t declared,
-                           framework::OutputFile& file, Resume& resume);
+    Answer AskForTheRest(const std::string& extraHeaders);
+    std::optional<Body> ContinueOrRestart(framework::HttpRequest& request, DWORD status,
+                                          std::optional<std::uint64_t> declared,
+                                          framework::OutputFile& file, Resume& resume);
     void KeepFrom(framework::HttpRequest& request, const Body& body);
-    [[noreturn]] void RefuseResume(const char* why);
+    [[noreturn]] void RefuseResume(const std::string& why);
     bool KeepCut(framework::OutputFile& file);
     void Complete();
 
     std::vector<OpenRequest> m_requests;
-    bool keep_ = false;  // a failure now keeps the bytes received for the next run
+    std::string m_strAsked;       // the URL of the last request sent
+    ULONGLONG m_start = 0;        // when the first request was sent
+    ULONGLONG m_deadline = 0;     // when the transfer fails, wherever it stands
+    bool m_keep = false;          // a network failure now keeps the bytes received for the next run
 };
 
 // Creates and starts a session. Whatever stops it from running, a failed

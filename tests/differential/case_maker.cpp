@@ -71,8 +71,8 @@ std::string CaseMaker::Count(size_t given, const std::string& key)
 std::string CaseMaker::Url(const std::string& name)
 {
     std::string path = "/pk/" + name + ".exe";
-    if (Maybe("https URL", 10))
-        return "https://update.velnor.example" + path;
+    if (Maybe("file URL", 10))
+        return "file://update.velnor.example" + path;
     if (Maybe("ftp URL", 14))
         return "ftp://update.velnor.example" + path;
     if (Maybe("malformed URL", 14))

@@ -57,7 +57,7 @@ ScriptedResponse ApplyRange(const std::string& request, const ScriptedResponse& 
     std::string range = HeaderValue(request, "Range");
     std::string ifRange = HeaderValue(request, "If-Range");
     if (range.compare(0, 6, "bytes=") != 0 || range.back() != '-' ||
-        (!ifRange.empty() && ifRange != file.validator))
+        (!ifRange.empty() && ifRange != file.validator && !file.ignoresIfRange))
         return file;
     size_t from = std::stoul(range.substr(6));
     if (from >= file.body.size())
@@ -255,7 +255,15 @@ void HttpTestServer::Handle(SOCKET connection)
         Sleep(response.delayMs);
 
     std::string head = response.head + "\r\n";
-    if (SendAll(connection, head.data(), head.size())) {
+    bool headSent = true;
+    for (size_t at = 0; headSent && at < head.size();) {
+        size_t n = response.headDripMs ? 1 : head.size();
+        headSent = !stopping_ && SendAll(connection, head.data() + at, n);
+        at += n;
+        if (response.headDripMs)
+            Sleep(response.headDripMs);
+    }
+    if (headSent) {
         if (response.dripMs || response.endless)
             Stream(connection, response);
         else

@@ -20,11 +20,13 @@ struct ScriptedResponse {
     size_t pauseAfter = std::string::npos;  // body bytes sent before waiting for Resume()
     DWORD delayMs = 0;                      // before anything is sent
     DWORD dripMs = 0;     // when set, the body goes one byte at a time, this long apart
+    DWORD headDripMs = 0; // when set, so does the head
     bool endless = false; // the body is sent again and again, until the peer or the server goes
     // Ranges as a static file server answers them: "Range: bytes=K-" gets a
     // 206 of the rest (a 416 when K is not inside the body), unless an
     // If-Range differs from validator. closeAfter then counts the rest.
     bool ranges = false;
+    bool ignoresIfRange = false;  // honours Range whatever If-Range says, as some caches do
     std::string validator;     // the ETag or Last-Modified value
     std::string extraHeaders;  // of every answer: the validator's header line among them
 };
