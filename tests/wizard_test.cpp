@@ -107,6 +107,7 @@ protected:
             {PageKind::Welcome, Hidden, Enabled, Hidden, Enabled},
             {PageKind::Query, Hidden, Hidden, Disabled, Enabled},
             {PageKind::Error, Hidden, Hidden, Disabled, Enabled},
+            {PageKind::DownloadError, Hidden, Hidden, Enabled, Enabled},
             {PageKind::UpToDate, Hidden, Hidden, Disabled, Enabled},
             {PageKind::Download, Hidden, Hidden, Disabled, Enabled},
         };
@@ -240,28 +241,59 @@ TEST_F(Wizard, ShownRunGoesFromWelcomeThroughTheQueryToUpToDate)
     EXPECT_EQ(Run(frame, script), IDCANCEL);
 }
 
-TEST_F(Wizard, ShownRunWithoutAManifestEndsOnTheErrorPage)
+// A shown run that cannot fetch the manifest, or the package, ends on the
+// error page. After a failed download its OK opens the product's download
+// page in the user's browser (the prefix's http handler, here a recorder).
+TEST_F(Wizard, ShownRunsThatFailEndOnTheErrorPage)
 {
-    server.Serve("/manifest.ini", Response(503, "busy"));
-    WizardFrame frame;
-    frame.startHidden = 0;
-    frame.interactive = 1;
-    UiScript script;
-    script
-        .Step("welcome", NextOnceShown(frame))
-        .Step("the error page says so", [&] {
-            if (CurrentTemplate(frame) != 106)
-                return false;
-            HWND page = PageWindow(frame);
-            EXPECT_EQ(ItemText(page, IDC_ERRORTEXT), kSearchError);
-            EXPECT_TRUE(GetWindowLongA(GetDlgItem(page, IDC_ERRORTEXT), GWL_STYLE) & ES_READONLY);
-            ExpectButtons(frame, PageKind::Error);
-            EXPECT_EQ(frame.runFinished, 1);
-            Click(frame.hwnd(), IDCANCEL);
-            return true;
-        });
-    EXPECT_EQ(Run(frame, script), IDCANCEL);
-    EXPECT_TRUE(NothingRecorded());
+    std::string browser = folder / "browser.exe";
+    CopyFileTo(ProgramFolder() + "\\record_args.exe", browser);
+    // Wine looks the protocol's handler up in the machine's classes only.
+    const std::string kHandler = "Software\\Classes\\http\\shell\\open\\command";
+    SavedRegValue handler(HKEY_LOCAL_MACHINE, kHandler, "");
+    WriteRegString(HKEY_LOCAL_MACHINE, kHandler, "", "\"" + browser + "\" \"%1\"");
+    std::string downloadError = LoadModuleString(IDS_DOWNLOAD_ERROR);
+    for (size_t at = downloadError.find('\n'); at != std::string::npos; at = downloadError.find('\n', at + 2))
+        downloadError.insert(at, "\r");
+    struct Case {
+        const char* name;
+        ScriptedResponse manifest, package;
+        std::string text;
+        PageKind buttons;
+        int click;
+    } cases[] = {
+        {"no manifest", Response(503, "busy"), Response(200, package), kSearchError, PageKind::Error,
+         IDCANCEL},
+        {"no package", Response(200, Manifest("1.0.0.6", server.Url("/pack.exe"))),
+         Response(404, "gone"), downloadError, PageKind::DownloadError, IDOK},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.Serve("/manifest.ini", c.manifest);
+        server.Serve("/pack.exe", c.package);
+        WizardFrame frame;
+        frame.startHidden = 0;
+        frame.interactive = 1;
+        frame.installedVersion = "1.0.0.5";
+        UiScript script;
+        script
+            .Step("welcome", NextOnceShown(frame))
+            .Step("the error page says so", [&] {
+                if (CurrentTemplate(frame) != 106)
+                    return false;
+                HWND page = PageWindow(frame);
+                EXPECT_EQ(ItemText(page, IDC_ERRORTEXT), c.text);
+                EXPECT_TRUE(GetWindowLongA(GetDlgItem(page, IDC_ERRORTEXT), GWL_STYLE) & ES_READONLY);
+                ExpectButtons(frame, c.buttons);
+                EXPECT_EQ(frame.runFinished, 1);
+                Click(frame.hwnd(), c.click);
+                return true;
+            });
+        EXPECT_EQ(Run(frame, script), c.click);
+        EXPECT_TRUE(NothingRecorded());
+    }
+    EXPECT_TRUE(PumpUntil([&] { return FileExists(browser + ".args"); }));
+    EXPECT_THAT(ReadFileBytes(browser + ".args"), testing::HasSubstr("\"http://www.velnor.example/\""));
 }
 
 TEST_F(Wizard, EnterAndEscapeDoNothingAnywhere)

@@ -1,8 +1,11 @@
 #include "download_page.h"
 
 #include "held_package.h"
+#include "i18n/language.h"
 #include "kept_package.h"
 #include "package_launch.h"
+#include "update_check/update_server.h"
+#include "wizard/error_page.h"
 #include "wizard/wizard_frame.h"
 
 BOOL DownloadPage::OnInitDownload()
@@ -23,13 +26,30 @@ void DownloadPage::OnTransferEnded(const std::optional<std::string>& package)
     WizardFrame* frame = Frame();
     if (!frame)
         return;
-    if (package) {
-        // Held, and checked again, until it has been copied or started.
-        if (framework::FileHandle held = HoldPackage(*package, frame->packagePin)) {
-            LaunchPackage(*frame, *package);
-        } else {
-            DeleteFileA(package->c_str());
-        }
+    if (!package) {
+        OnDownloadFailed(*frame);
+        return;
+    }
+    // Held, and checked again, until it has been copied or started.
+    if (framework::FileHandle held = HoldPackage(*package, frame->packagePin)) {
+        LaunchPackage(*frame, *package);
+    } else {
+        DeleteFileA(package->c_str());
     }
     frame->DestroyWindow();
+}
+
+// A hidden run simply ends; a shown one says so, and its OK leads to the
+// product's download page.
+void DownloadPage::OnDownloadFailed(WizardFrame& frame)
+{
+    if (frame.startHidden) {
+        frame.DestroyWindow();
+        return;
+    }
+    auto page = std::make_unique<ErrorPage>(parent());
+    page->errorText = LoadLocalizedString("IDS_DOWNLOADERROR", IDS_DOWNLOAD_ERROR);
+    page->okOpens = kProductSite;
+    if (!frame.ReplacePage(std::move(page)))  // this page is gone on success
+        frame.DestroyWindow();
 }

@@ -25,6 +25,7 @@ protected:
 
 private:
     BOOL OnInitDownload();
+    void OnDownloadFailed(WizardFrame& frame);
 
     const std::vector<std::string> m_urls;  // alternatives for one package
 };

@@ -12,6 +12,11 @@ public:
     explicit ErrorPage(HWND parent) : WizardPage(IDD, parent) {}
 
     std::string errorText;  // set before the window is created
+    // A page the frame's OK opens in the user's browser, for an error the
+    // user can get round there; empty: OK stays disabled.
+    std::string okOpens;
+
+    void OnFrameOk() override;
 
 protected:
     BOOL OnInitDialog() override;

@@ -4,7 +4,7 @@
 
 #include "resources/resource.h"
 
-enum class PageKind { Welcome, Query, Error, UpToDate, Download };
+enum class PageKind { Welcome, Query, Error, DownloadError, UpToDate, Download };
 
 enum class ButtonState { Hidden, Shown, ShownDisabled };
 
@@ -23,6 +23,8 @@ constexpr PageButtons kPageButtons[] = {
     {PageKind::Welcome,  {{IDC_BEFORE, ButtonState::Hidden}, {IDC_NEXT, ButtonState::Shown},  {IDOK, ButtonState::Hidden},        {IDCANCEL, ButtonState::Shown}}},
     {PageKind::Query,    {{IDC_BEFORE, ButtonState::Hidden}, {IDC_NEXT, ButtonState::Hidden}, {IDOK, ButtonState::ShownDisabled}, {IDCANCEL, ButtonState::Shown}}},
     {PageKind::Error,    {{IDC_BEFORE, ButtonState::Hidden}, {IDC_NEXT, ButtonState::Hidden}, {IDOK, ButtonState::ShownDisabled}, {IDCANCEL, ButtonState::Shown}}},
+    // OK takes the user to the product's download page, as its text says.
+    {PageKind::DownloadError, {{IDC_BEFORE, ButtonState::Hidden}, {IDC_NEXT, ButtonState::Hidden}, {IDOK, ButtonState::Shown}, {IDCANCEL, ButtonState::Shown}}},
     {PageKind::UpToDate, {{IDC_BEFORE, ButtonState::Hidden}, {IDC_NEXT, ButtonState::Hidden}, {IDOK, ButtonState::ShownDisabled}, {IDCANCEL, ButtonState::Shown}}},
     {PageKind::Download, {{IDC_BEFORE, ButtonState::Hidden}, {IDC_NEXT, ButtonState::Hidden}, {IDOK, ButtonState::ShownDisabled}, {IDCANCEL, ButtonState::Shown}}},
 };

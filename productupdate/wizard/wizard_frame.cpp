@@ -127,6 +127,13 @@ bool WizardFrame::OnCommand(WORD id, WORD code)
     return Dialog::OnCommand(id, code);
 }
 
+void WizardFrame::OnOK()
+{
+    if (currentPage)
+        currentPage->OnFrameOk();
+    Dialog::OnOK();
+}
+
 void WizardFrame::OnCancel()
 {
     if (!runFinished && currentPage)

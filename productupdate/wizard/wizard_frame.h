@@ -51,6 +51,7 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    void OnOK() override;
     void OnCancel() override;
     bool OnCommand(WORD id, WORD code) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;

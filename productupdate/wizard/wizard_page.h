@@ -19,6 +19,8 @@ public:
     virtual int OnNext() { return 0; }
     // The frame is cancelling a run that has not finished.
     void OnCancel() override {}
+    // The frame's OK was clicked; the run ends after it.
+    virtual void OnFrameOk() {}
 
     HWND parent() const { return parent_; }
     // The frame this page lives in; null when its parent is no frame.
