@@ -128,7 +128,7 @@ void RestoreValuesLeftChanged()
             break;
         std::string key = entry;
         size_t first = key.find('|'), second = key.find('|', first + 1);
-        HKEY root = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(std::stoul(key.substr(0, first))));
+        HKEY root = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(std::stoull(key.substr(0, first))));
         Restore(root, key.substr(first + 1, second - first - 1), key.substr(second + 1),
                 std::string(reinterpret_cast<char*>(data), dataSize));
     }
