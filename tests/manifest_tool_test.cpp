@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "entry/test_version.h"
@@ -21,6 +22,7 @@
 #include "tool_error.h"
 #include "signing/manifest_trust.h"
 #include "update_check/evaluate_manifest.h"
+#include "update_check/manifest_location.h"
 #include "update_check/rollout.h"
 
 using testing::ElementsAre;
@@ -544,6 +546,50 @@ TEST_F(ManifestTool, CheckWithTheKeyReportsWhatTiesAndDatesTheManifest)
     EXPECT_FALSE(Reports(CheckManifest(LoadManifest(Fixture("run-no-channel.ini")), options), Severity::Error,
                          "Full", "Channel"))
         << "only keyed modules need a Channel";
+}
+
+// A Channel that a run asks for is a note that says which runs; one that no
+// run asks for (a path typed with ./, // or .., which servers and clients
+// normalise) is a warning with the key, so that --strict refuses it.
+TEST_F(ManifestTool, CheckWithTheKeyWarnsOfAChannelNoRunAsksFor)
+{
+    CheckOptions options;
+    options.now = 1800000000;
+    options.keys = {*PublicKeyFromPem(ReadFileBytes(Fixture("key-public.pem")))};
+    struct Case {
+        std::string channel;
+        Severity severity;
+        const char* says;
+    };
+    const Case cases[] = {
+        {ChooseManifest(false, "", "acme").channel, Severity::Note, "the company \"acme\""},
+        {ChooseManifest(false, "", "all").channel, Severity::Note, "the company \"all\""},
+        {ChooseManifest(false, "", "a/all/b").channel, Severity::Note, "the company \"a/all/b\""},
+        {ChooseManifest(true, "", "acme").channel, Severity::Note, "the test manifest"},
+        {ChooseManifest(false, "http://h:8080/x/m.ini?v=2&p=../a//b", "acme").channel, Severity::Note, "URL switch"},
+        {ChooseManifest(false, "http://h", "acme").channel, Severity::Note, "URL switch"},
+        {"/vlnr/acme/all/", Severity::Note, "URL switch"},
+        {"/./vlnr/acme/all/acme_all.ini", Severity::Warning, "no run asks for"},
+        {"//vlnr/acme/all/acme_all.ini", Severity::Warning, "no run asks for"},
+        {"/vlnr//acme/all/acme_all.ini", Severity::Warning, "no run asks for"},
+        {"/vlnr/x/../acme/all/acme_all.ini", Severity::Warning, "no run asks for"},
+        {"/../vlnr/acme/all/acme_all.ini", Severity::Warning, "no run asks for"},
+        {"/vlnr/acme/all/.", Severity::Warning, "no run asks for"},
+        {"/vlnr\\acme\\all\\acme_all.ini", Severity::Warning, "no run asks for"},
+        {"vlnr/acme/all/acme_all.ini", Severity::Error, "not a manifest path"},
+    };
+    for (const Case& c : cases) {
+        std::vector<Finding> findings = CheckManifest(LoadManifest(Write(kFull + "Channel=" + c.channel + "\r\n")), options);
+        auto found = std::find_if(findings.begin(), findings.end(),
+                                  [](const Finding& f) { return f.section == "Full" && f.key == "Channel"; });
+        ASSERT_NE(found, findings.end()) << c.channel << "\n" << Describe(findings);
+        EXPECT_EQ(found->severity, c.severity) << c.channel << "\n" << Describe(findings);
+        EXPECT_THAT(found->message, HasSubstr(c.says)) << c.channel;
+    }
+    options.keys.clear();
+    std::vector<Finding> unkeyed = CheckManifest(LoadManifest(Write(kFull + "Channel=/./m.ini\r\n")), options);
+    EXPECT_TRUE(Reports(unkeyed, Severity::Note, "Full", "Channel")) << "only keyed modules read Channel\n"
+                                                                     << Describe(unkeyed);
 }
 
 TEST_F(ManifestTool, ExplainTakesTheInstallationsChannel)

@@ -19,3 +19,17 @@ ManifestLocation ChooseManifest(bool testMode, const std::string& urlOverride,
 
 // The channel of a manifest URL: the object path the session requests.
 std::string ManifestChannel(const std::string& url);
+
+// Which runs ask the server for a channel, so that a publisher learns where a
+// manifest signed for it is taken.
+enum class ChannelRun {
+    None,       // none: a path that servers and clients normalise first
+    Test,       // test mode without the URL switch
+    Company,    // normal mode without the URL switch, for one company
+    UrlSwitch,  // only runs given a URL whose path this is
+};
+struct ChannelRequest {
+    ChannelRun run = ChannelRun::None;
+    std::string company;  // for ChannelRun::Company
+};
+ChannelRequest WhichRunsRequest(const std::string& channel);

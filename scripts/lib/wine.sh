@@ -38,7 +38,10 @@ wine_can_start() {  # ARCH
     local loader out
     loader=$(wine_loader_of "$1") || return
     if [ ! -x "$loader" ]; then
-        echo "$loader is not installed"
+        case $1 in
+        win64) echo "$loader is not installed: scripts/setup installs it" ;;
+        *) echo "$loader is not installed: scripts/setup installs it where the machine and its mirror allow" ;;
+        esac
         return 1
     fi
     if ! out=$("$loader" --version 2>&1); then

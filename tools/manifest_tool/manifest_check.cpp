@@ -10,6 +10,7 @@
 #include "signing/manifest_signature.h"
 #include "signing/manifest_trust.h"
 #include "transfer/transfer_rules.h"
+#include "update_check/manifest_location.h"
 #include "update_check/version_compare.h"
 
 namespace {
@@ -480,23 +481,25 @@ private:
                 "\"" + channel + "\" is not a manifest path such as /vlnr/C/all/C_all.ini: keyed modules refuse the manifest");
             return;
         }
-        Add(Severity::Note, "Full", "Channel",
-            "keyed modules take the manifest only from " + channel + ChannelUse(channel));
+        ChannelRequest request = WhichRunsRequest(channel);
+        if (request.run == ChannelRun::None) {
+            Add(keyed() ? Severity::Warning : Severity::Note, "Full", "Channel",
+                "\"" + channel + "\" is a path that no run asks for: servers and clients drop empty and . "
+                "segments, resolve .. and take no backslash, so keyed modules refuse the manifest wherever it "
+                "is served (give the path as its URL has it, such as /vlnr/C/all/C_all.ini)");
+            return;
+        }
+        Add(Severity::Note, "Full", "Channel", "keyed modules take the manifest only from " + channel + ChannelUse(request));
     }
 
     // Which runs fetch the manifest path.
-    static std::string ChannelUse(const std::string& channel)
+    static std::string ChannelUse(const ChannelRequest& request)
     {
-        if (channel == "/vlnr/testnet/test.ini")
-            return ", the test manifest (test mode without URL)";
-        const std::string prefix = "/vlnr/";
-        size_t slash = channel.find('/', prefix.size());
-        if (channel.compare(0, prefix.size(), prefix) == 0 && slash != std::string::npos) {
-            std::string company = channel.substr(prefix.size(), slash - prefix.size());
-            if (!company.empty() && channel == prefix + company + "/all/" + company + "_all.ini")
-                return ", the manifest of the company \"" + company + "\"";
+        switch (request.run) {
+        case ChannelRun::Test: return ", the test manifest (test mode without URL)";
+        case ChannelRun::Company: return ", the manifest of the company \"" + request.company + "\"";
+        default: return ", which only runs with the URL switch fetch";
         }
-        return ", which only runs with the URL switch fetch";
     }
 
     void CheckSignature()
