@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "trace_log.h"
 #include "win.h"
 
 namespace framework {
@@ -34,6 +35,7 @@ private:
 inline void DebugOutput(const char* line)
 {
     TraceCollector::Add(line);
+    TraceLog::Add(line);  // stamped now; raises nothing, and leaves the line as it is
     OutputDebugStringA(line);
 }
 inline void DebugOutput(const std::string& line) { DebugOutput(line.c_str()); }

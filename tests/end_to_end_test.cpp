@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <optional>
+#include <regex>
 #include <sstream>
 
 #include "support/debug_capture.h"
@@ -82,6 +85,15 @@ protected:
         traces = capture.Texts(host->id());
         return exitCode;
     }
+    // What a hidden normal run traces when it finds an update and no record.
+    std::vector<std::string> UpdateRunTraces() const
+    {
+        return {"RD_XXXX", "IniFilePath", common / "Velnor\\VLNR.INI",
+                "Open \\\\HKEY_CURRENT_USER\\Software\\Velnor\\Update Failed",
+                "strRegVersion= lpLocalVersion=1.0.0.5 szVersion=1.0.0.6 hasRegVersion=0",
+                "Start Downloading", "BeforeFileUpdate", "FileUpdate", "Do FileUpdate",
+                "Etadpu: http://update.velnor.example/vlnr/acme/mu/acme_mu.txt"};
+    }
     RegValue Recorded(const char* name)
     {
         return ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, name).value_or(RegValue{});
@@ -111,13 +123,7 @@ TEST_F(EndToEnd, AHiddenNormalRunRecordsTheUpdateAndHandsOnTheFileList)
     EXPECT_EQ(Recorded("UpdatePath").text(), copy);
     EXPECT_EQ(Recorded("force").dword(), 0u);
     EXPECT_EQ(Recorded("Silent").dword(), 1u);
-    std::string ini = common / "Velnor\\VLNR.INI";
-    EXPECT_THAT(traces, ElementsAre(
-        "RD_XXXX", "IniFilePath", ini,
-        "Open \\\\HKEY_CURRENT_USER\\Software\\Velnor\\Update Failed",
-        "strRegVersion= lpLocalVersion=1.0.0.5 szVersion=1.0.0.6 hasRegVersion=0",
-        "Start Downloading", "BeforeFileUpdate", "FileUpdate", "Do FileUpdate",
-        "Etadpu: http://update.velnor.example/vlnr/acme/mu/acme_mu.txt"));
+    EXPECT_THAT(traces, ElementsAreArray(UpdateRunTraces()));
 }
 
 // The product's own language library is ordinary C++: the run must reach
@@ -443,6 +449,253 @@ TEST_F(EndToEnd, AWorkerOutlivesAHostThatFreesTheModule)
     ProcessResult result = host.Wait();
     EXPECT_EQ(result.exitCode, 0u) << result.errorOutput;
     EXPECT_FALSE(Recorded("HasUpdate").dword()) << "a cancelled download records nothing";
+}
+
+// The run log in the user data folder, taken apart line by line.
+struct LogLine {
+    std::string stamp, mode;
+    DWORD processId;
+    std::string text;
+};
+
+// Every line of the text, which must all have the log's form and end whole.
+std::vector<LogLine> LogLines(const std::string& text)
+{
+    static const std::regex form(R"((\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z) (\S+) (\d+) (.*))");
+    std::vector<LogLine> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        std::smatch parts;
+        std::string line = text.substr(start, end - start);
+        if (!std::regex_match(line, parts, form)) {
+            ADD_FAILURE() << "not a whole log line: " << line;
+            continue;
+        }
+        lines.push_back({parts[1], parts[2], std::stoul(parts[3]), parts[4]});
+    }
+    EXPECT_EQ(start, text.size()) << "the log ends in part of a line";
+    return lines;
+}
+
+// The lines of one process, which must carry one mode and rising stamps.
+std::vector<std::string> LoggedTexts(const std::vector<LogLine>& lines, DWORD processId,
+                                     const std::string& mode)
+{
+    std::vector<std::string> texts;
+    std::string last;
+    for (const LogLine& line : lines) {
+        if (line.processId != processId)
+            continue;
+        EXPECT_EQ(line.mode, mode) << line.text;
+        EXPECT_LE(last, line.stamp) << line.text;
+        last = line.stamp;
+        texts.push_back(line.text);
+    }
+    return texts;
+}
+
+// The module's own lines: those of the file-by-file updater, a library of
+// its own, do not go to the module's log.
+std::vector<std::string> ModuleTexts(std::vector<std::string> texts)
+{
+    texts.erase(std::remove_if(texts.begin(), texts.end(),
+                               [](const std::string& text) { return text.rfind("Etadpu: ", 0) == 0; }),
+                texts.end());
+    return texts;
+}
+
+// Whole lines of exactly this many bytes (none, or more than a line end), as
+// an earlier run leaves them.
+std::string EarlierLog(size_t size)
+{
+    std::string line = "2020-01-01T00:00:00.000Z normal/hidden 1 an earlier run's line\r\n";
+    std::string text;
+    while (text.size() + 2 * line.size() <= size)
+        text += line;
+    return size == 0 ? text : text + std::string(size - text.size() - 2, '.') + "\r\n";
+}
+
+const size_t kLogCap = 256 * 1024;
+
+TEST_F(EndToEnd, RunsKeepTheirTraceLinesInALogInTheUserDataFolder)
+{
+    const std::string log = appData / "Velnor\\VLNRUpdate.log";
+    const std::string older = appData / "Velnor\\VLNRUpdate.1.log";
+    const std::string packageUrl = std::string(kServer) + "/pack.exe";
+    KeptPackage kept;
+    struct Case {
+        const char* name;
+        std::string switches;
+        bool cutDownload;  // an offer whose package transfer is cut
+        bool refused;      // another holds the normal mode's mutex
+        size_t earlier;    // bytes of the log before the run
+        const char* mode;
+        bool rotates;
+    } cases[] = {
+        {"a hidden run, no log yet", "", true, false, 0, "normal/hidden", false},
+        {"a test run after a short log", "/S 1 /T 1", false, false, 1000, "test/hidden", false},
+        {"a refused shown run, the log at its cap", "/S 1", false, true, kLogCap, "normal/shown", true},
+        {"a hidden run, the log above its cap", "", false, false, kLogCap + 900, "normal/hidden", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        kept.Discard();
+        DeleteFileA(log.c_str());
+        const std::string before = EarlierLog(c.earlier);
+        if (c.earlier)
+            appData.Write("Velnor\\VLNRUpdate.log", before);
+        appData.Write("Velnor\\VLNRUpdate.1.log", "the oldest lines\r\n");
+        server.Serve(std::string(kServer) + "/vlnr/acme/all/acme_all.ini",
+                     c.cutDownload ? Response(200, Manifest("1.0.0.6", packageUrl)) : Response(404, ""));
+        ScriptedResponse cut = RangedFile(package, "ETag: \"p1\"");
+        cut.closeAfter = package.size() / 2;
+        server.Serve(packageUrl, cut);
+        framework::Handle squatter;
+        if (c.refused)
+            squatter.reset(CreateMutexA(nullptr, FALSE, "{9B1F5E73-2A8C-4D6E-B047-3C9D1E5A7F08}"));
+
+        auto host = StartHost(c.switches);
+        ASSERT_EQ(host->Wait().exitCode, 0u);
+        std::vector<std::string> traced = ModuleTexts(capture.Texts(host->id()));
+        ASSERT_FALSE(traced.empty());
+        if (c.cutDownload) {  // a line from the download's worker
+            EXPECT_THAT(traced, testing::Contains(testing::StartsWith("Package transfer cut at byte ")));
+        }
+        if (c.refused) {
+            EXPECT_EQ(traced.back(), "RD_XXXX return because of ERROR_ALREADY_EXISTS");
+        }
+
+        std::string text = ReadFileBytes(log);
+        EXPECT_EQ(ReadFileBytes(older), c.rotates ? before : "the oldest lines\r\n");
+        if (!c.rotates) {
+            ASSERT_EQ(text.substr(0, before.size()), before) << "appended to what was there";
+            text.erase(0, before.size());
+        }
+        EXPECT_EQ(LoggedTexts(LogLines(text), host->id(), c.mode), traced);
+    }
+    kept.Discard();
+
+    // A normal run and a test run at once, in two processes, give whole lines.
+    DeleteFileA(log.c_str());
+    ScriptedResponse waiting = Response(200, Manifest("1.0.0.5", std::string(kServer) + "/none.exe"));
+    waiting.pauseAfter = 0;
+    server.Serve(std::string(kServer) + "/vlnr/acme/all/acme_all.ini", waiting);
+    server.Serve(std::string(kServer) + "/vlnr/testnet/test.ini", waiting);
+    const size_t asked = server.Requests().size();
+    auto normal = StartHost(""), test = StartHost("/T 1");
+    ASSERT_TRUE(PumpUntil([&] { return server.Requests().size() >= asked + 2; }, 60000));
+    server.Resume();
+    ASSERT_EQ(normal->Wait().exitCode, 0u);
+    ASSERT_EQ(test->Wait().exitCode, 0u);
+    std::vector<LogLine> lines = LogLines(ReadFileBytes(log));
+    EXPECT_EQ(LoggedTexts(lines, normal->id(), "normal/hidden"), ModuleTexts(capture.Texts(normal->id())));
+    EXPECT_EQ(LoggedTexts(lines, test->id(), "test/hidden"), ModuleTexts(capture.Texts(test->id())));
+}
+
+// The Windows path of a disk that scripts/test mounted, if it did.
+std::optional<std::string> MountedDisk(const char* variable)
+{
+    const char* mounted = std::getenv(variable);
+    if (!mounted)
+        return std::nullopt;
+    std::string path = "Z:" + std::string(mounted);
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+// Writes a file until the disk has no room left; returns its path.
+std::string FillDisk(const std::string& folder)
+{
+    std::string path = folder + "\\filler";
+    framework::FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    const std::string block(4096, 'f');
+    DWORD written = 0;
+    while (file && WriteFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &written,
+                             nullptr) &&
+           written == block.size()) {
+    }
+    return path;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes)
+{
+    framework::FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+// A run whose log cannot be written runs as one whose log can: the same trace
+// lines, the same outcome, and nothing shown.
+TEST_F(EndToEnd, ARunWhoseLogCannotBeWrittenRunsAsBefore)
+{
+    OfferUpdate(std::string(kServer) + "/vlnr/acme/all/acme_all.ini");
+    const std::string copy = "Velnor\\VLNRUpdate\\VLNRUpdate.exe";
+    const std::string earlier = EarlierLog(2 * 4096 - 100);  // its last page all but full
+    std::unique_ptr<ChildProcess> holder;
+    std::string userData, filler;
+    auto log = [&] { return userData + "\\Velnor\\VLNRUpdate.log"; };
+    struct Case {
+        const char* name;
+        const char* disk;  // the variable that names a disk of scripts/test, or none
+        std::function<void(const std::string& disk)> block;
+        bool records;  // the user data folder takes the package's copy
+    } cases[] = {
+        {"a folder where the log belongs", nullptr,
+         [&](const std::string&) { EXPECT_TRUE(CreateDirectoryA(log().c_str(), nullptr)); }, true},
+        {"the log held by another program", nullptr,
+         [&](const std::string&) {
+             holder = std::make_unique<ChildProcess>(
+                 "\"" + ProgramFolder() + "\\hold_file.exe\" \"" + log() + "\" 60", install.path());
+             EXPECT_TRUE(PumpUntil([&] { return FileExists(log()); }, 20000));
+         },
+         true},
+        {"the user data folder missing on a read-only disk", "VELNOR_READONLY_DISK",
+         [&](const std::string& disk) { userData = disk; }, false},
+        {"the log on a full disk", "VELNOR_FULL_DISK",
+         [&](const std::string& disk) {
+             userData = disk + "\\" + install.path().substr(install.path().find_last_of('\\') + 1);
+             CreateDirectoryA(userData.c_str(), nullptr);
+             CreateDirectoryA((userData + "\\Velnor").c_str(), nullptr);
+             EXPECT_EQ(WriteWholeFile(log(), earlier), true);
+             filler = FillDisk(disk);
+         },
+         false},
+    };
+    CreateDirectoryA((appData / "Velnor").c_str(), nullptr);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<std::string> disk = c.disk ? MountedDisk(c.disk) : std::string();
+        if (!disk) {
+            std::printf("skipped, this machine mounts no such disk: %s\n", c.name);
+            continue;
+        }
+        DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
+        userData = appData.path();
+        DeleteFileA(log().c_str());
+        DeleteFileA((userData + "\\" + copy).c_str());
+        c.block(*disk);
+        WriteRegString(HKEY_CURRENT_USER, "Volatile Environment", "APPDATA", userData);
+
+        EXPECT_EQ(RunHost(""), 0u);
+        EXPECT_THAT(traces, ElementsAreArray(UpdateRunTraces()));
+        EXPECT_EQ(Recorded("HasUpdate").dword(), c.records ? 1u : 0u);
+        EXPECT_EQ(ReadFileBytes(userData + "\\" + copy) == package, c.records);
+
+        holder.reset();
+        RemoveDirectoryA(log().c_str());
+        WriteRegString(HKEY_CURRENT_USER, "Volatile Environment", "APPDATA", appData.path());
+        if (!filler.empty()) {
+            std::string kept = ReadFileBytes(log());
+            DeleteFileA(filler.c_str());
+            filler.clear();
+            RemoveTree(userData);
+            EXPECT_EQ(kept.substr(0, earlier.size()), earlier);
+            LogLines(kept.substr(earlier.size()));  // what fitted, in whole lines
+        }
+    }
 }
 
 // Clients spread over the mirrors: separate processes do not all fetch the

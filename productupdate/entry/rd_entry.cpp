@@ -7,6 +7,7 @@
 #include "framework/debug_output.h"
 #include "framework/path.h"
 #include "old_files.h"
+#include "run_log.h"
 #include "startup/directories.h"
 #include "startup/module_state.h"
 #include "switches.h"
@@ -71,6 +72,7 @@ std::string TestVersion()
 
 void RunUpdate(const char* commandLine)
 {
+    framework::TraceLog log;  // first in, last out: it takes every line of the run
     framework::DebugOutput("RD_XXXX");
     ModuleState& module = Module();
     std::string dataDirectory;
@@ -84,6 +86,7 @@ void RunUpdate(const char* commandLine)
     WizardFrame frame;
     SweepOldFiles(nullptr);
     std::string manifestUrl = ReadSwitches(commandLine, frame);
+    StartRunLog(log, frame);
 
     std::string version;
     if (frame.testMode == 0) {
