@@ -68,7 +68,7 @@ rs_wait_ready() {  # PID CHECK [ARGS...]
 # Never fails: it also runs in the exit trap, under set -e.
 rs_stop() {  # PID
   local pid=$1 try
-  kill "$pid" 2>/dev/null || return 0
+  kill "$pid" 2>/dev/null || { wait "$pid" 2>/dev/null || true; return 0; }
   for try in $(seq 50); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
@@ -77,8 +77,11 @@ rs_stop() {  # PID
   wait "$pid" 2>/dev/null || true
 }
 
+# Stops every server of the run, all at once: each is told first, then each
+# is waited for.
 rs_stop_all() {
   local pid
+  for pid in "${rs_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${rs_pids[@]}"; do rs_stop "$pid"; done
   rs_pids=()
 }

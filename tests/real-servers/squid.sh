@@ -69,8 +69,10 @@ rs_start_squid() {  # FOLDER NAME RULES
     "$3" "$dir"
     rs_start "$dir/output.log" squid -N -f "$dir/squid.conf"
     rs_squid_pid=$rs_last_pid
+    # Ready when it answers at all: an error page about an origin that is
+    # not there yet will do.
     rs_wait_ready "$rs_squid_pid" curl -s -o /dev/null -x "127.0.0.1:$rs_squid_port" \
-      "http://127.0.0.1:${rs_nginx_ports%% *}/ready" && return 0
+      "http://127.0.0.1:1/" && return 0
     status=$?
     rs_stop "$rs_squid_pid"
     [ "$status" = 1 ] && grep -qi 'address already in use' "$dir/cache.log" "$dir/output.log" && continue

@@ -72,7 +72,7 @@ int main(int argc, char** argv)
     PrintQueried("transfer-encoding", result.transferEncoding);
     PrintQueried("content-encoding", result.contentEncoding);
     PrintQueried("location", result.location);
-    std::printf("body-bytes: %zu\n", result.body.size());
+    std::printf("body-bytes: %lu\n", static_cast<unsigned long>(result.body.size()));
     std::printf("headers:\n%s", result.headers.c_str());
     if (!out.empty())
         std::ofstream(out, std::ios::binary) << result.body;
