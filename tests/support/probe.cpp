@@ -1,7 +1,7 @@
 // Fetches one URL over bare WinINet and says what came back, to see by hand
 // (or from a test, as a fresh process) what the platform does:
 //   wininet_probe [--proxy HOST:PORT] [--proxy-user U --proxy-password P]
-//                 [--no-redirect] [--decode] [--cache] [--out FILE] URL
+//                 [--no-redirect] [--decode] [--cache] [--header LINE]... [--out FILE] URL
 // --cache leaves WinINet's own cache in play (by default every request goes
 // to the server and nothing is written to the cache). Prints "status",
 // "final-url", the headers that HttpQueryInfo reports, "body-bytes" and the
@@ -20,7 +20,8 @@ int Usage()
 {
     std::fprintf(stderr,
                  "usage: wininet_probe [--proxy HOST:PORT] [--proxy-user U --proxy-password P]\n"
-                 "                     [--no-redirect] [--decode] [--cache] [--out FILE] URL\n");
+                 "                     [--no-redirect] [--decode] [--cache] [--header LINE]...\n"
+                 "                     [--out FILE] URL\n");
     return 2;
 }
 
@@ -44,6 +45,8 @@ int main(int argc, char** argv)
             request.proxyUser = argv[++i];
         else if (arg == "--proxy-password" && hasValue)
             request.proxyPassword = argv[++i];
+        else if (arg == "--header" && hasValue)
+            request.headers += std::string(argv[++i]) + "\r\n";
         else if (arg == "--out" && hasValue)
             out = argv[++i];
         else if (arg == "--no-redirect")

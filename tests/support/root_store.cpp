@@ -18,6 +18,8 @@ struct StoreCloser {
 };
 using Store = std::unique_ptr<void, StoreCloser>;
 
+// The registry store itself, not the system store over it: Wine's system
+// store takes a deletion without passing it on to the registry.
 Store OpenRoot()
 {
     return Store(CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_A, 0, 0,

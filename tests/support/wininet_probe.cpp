@@ -22,10 +22,11 @@ std::optional<std::string> Query(HINTERNET request, DWORD level)
     return std::string(value.data(), size);
 }
 
-ProbeResult Failed(ProbeResult result, const char* call)
+// Records the call that failed with its error, read before anything can change it.
+ProbeResult& Fail(ProbeResult& result, const char* call)
 {
-    result.failedCall = call;
     result.error = GetLastError();
+    result.failedCall = call;
     return result;
 }
 
@@ -44,7 +45,7 @@ ProbeResult Probe(const ProbeRequest& request)
     framework::ParsedUrl url;
     if (!framework::ParseUrl(request.url, url)) {
         SetLastError(ERROR_INTERNET_INVALID_URL);
-        return Failed(result, "ParseUrl");
+        return Fail(result, "ParseUrl");
     }
     bool secure = url.service == framework::InternetService::Https;
 
@@ -53,26 +54,27 @@ ProbeResult Probe(const ProbeRequest& request)
         request.proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY,
         request.proxy.empty() ? nullptr : request.proxy.c_str(), nullptr, 0));
     if (!internet)
-        return Failed(result, "InternetOpen");
+        return Fail(result, "InternetOpen");
     framework::InternetHandle connection(InternetConnectA(
         internet.get(), url.server.c_str(), url.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection)
-        return Failed(result, "InternetConnect");
+        return Fail(result, "InternetConnect");
     DWORD flags = request.flags | (secure ? INTERNET_FLAG_SECURE : 0) |
                   (request.followRedirects ? 0 : INTERNET_FLAG_NO_AUTO_REDIRECT);
     framework::InternetHandle http(HttpOpenRequestA(connection.get(), "GET", url.object.c_str(),
                                                     nullptr, nullptr, nullptr, flags, 0));
     if (!http)
-        return Failed(result, "HttpOpenRequest");
+        return Fail(result, "HttpOpenRequest");
     SetText(http.get(), INTERNET_OPTION_PROXY_USERNAME, request.proxyUser);
     SetText(http.get(), INTERNET_OPTION_PROXY_PASSWORD, request.proxyPassword);
     if (request.decode) {
         BOOL on = TRUE;
         if (!InternetSetOptionA(http.get(), INTERNET_OPTION_HTTP_DECODING, &on, sizeof on))
-            return Failed(result, "InternetSetOption(INTERNET_OPTION_HTTP_DECODING)");
+            return Fail(result, "InternetSetOption(INTERNET_OPTION_HTTP_DECODING)");
     }
-    if (!HttpSendRequestA(http.get(), nullptr, 0, nullptr, 0))
-        return Failed(result, "HttpSendRequest");
+    if (!HttpSendRequestA(http.get(), request.headers.c_str(), static_cast<DWORD>(request.headers.size()),
+                          nullptr, 0))
+        return Fail(result, "HttpSendRequest");
 
     result.status = std::strtoul(Query(http.get(), HTTP_QUERY_STATUS_CODE).value_or("0").c_str(), nullptr, 10);
     result.headers = Query(http.get(), HTTP_QUERY_RAW_HEADERS_CRLF).value_or("");
@@ -88,7 +90,7 @@ ProbeResult Probe(const ProbeRequest& request)
     char block[65536];
     for (DWORD read = 0;; result.body.append(block, read)) {
         if (!InternetReadFile(http.get(), block, sizeof block, &read))
-            return Failed(result, "InternetReadFile");
+            return Fail(result, "InternetReadFile");
         if (read == 0)
             break;
     }

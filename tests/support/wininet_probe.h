@@ -14,6 +14,7 @@ struct ProbeRequest {
     std::string proxyPassword;
     bool followRedirects = true;
     bool decode = false;  // INTERNET_OPTION_HTTP_DECODING
+    std::string headers;  // more request headers, each line ending in CRLF
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
 };
 
