@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "file_update.h"
+#include "framework/app.h"
 #include "framework/debug_output.h"
 #include "framework/path.h"
 #include "old_files.h"
@@ -73,7 +74,18 @@ std::string TestVersion()
 void RunUpdate(const char* commandLine)
 {
     framework::TraceLog log;  // first in, last out: it takes every line of the run
+    // The start-up loads and calls the language library, which must not
+    // happen under the loader lock: the first call runs it, before its first
+    // trace line, as a start-up at load came before it.
+    const bool started = framework::App::Current()->Start();
     framework::DebugOutput("RD_XXXX");
+    if (!started) {
+        // Half-set module values must not steer a run (a build whose keys did
+        // not load would trust the network): it runs nothing, as a module
+        // whose load was refused did.
+        framework::DebugOutput("RD_XXXX return because the start-up failed");
+        return;
+    }
     ModuleState& module = Module();
     std::string dataDirectory;
     ResolveDataDirectory(dataDirectory);

@@ -1,4 +1,4 @@
-// The module's application object: its start-up runs when the host loads us.
+// The module's application object: its start-up runs at the first call of RD_XXXX.
 #pragma once
 
 #include "framework/app.h"

@@ -3,11 +3,15 @@
 // own rather than through the module's header, so that a mismatch between the
 // module's view of the table and a real library's shows as it would in the
 // product. Every lookup is traced as "lookup <language> <section> <key>" and
-// answered with "plain <key>".
+// answered with "plain <key>" once Initialize, traced as "plain Initialize",
+// has run. Initialize prepares the texts on a thread of its own and waits for
+// it, as ordinary C++ start-up code may: called under the loader lock, it
+// never returns, since a new thread cannot start while another holds it.
 #include <windows.h>
 
 #include <map>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -16,7 +20,9 @@ public:
     virtual void Reset() {}
     virtual int Initialize()
     {
-        ready_ = true;
+        std::thread prepare([this] { ready_ = true; });
+        prepare.join();
+        OutputDebugStringA("plain Initialize");
         return 1;
     }
     virtual int Language() const { return language_; }
