@@ -19,7 +19,7 @@
 #include "report.h"
 #include "signing/manifest_signature.h"
 #include "signing/manifest_trust.h"
-#include "transfer/package_pin.h"
+#include "shared/decimal.h"
 #include "entry/test_version.h"
 #include "update_check/rollout.h"
 #include "tool_error.h"
