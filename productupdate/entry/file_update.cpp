@@ -4,6 +4,7 @@
 
 #include "framework/debug_output.h"
 #include "framework/path.h"
+#include "shared/facts.h"
 #include "startup/module_state.h"
 #include "update_check/update_server.h"
 
@@ -13,8 +14,7 @@ using EtadpuProc = void(__stdcall*)(const char* listUrl);
 
 std::string FileListUrl(const std::string& company)
 {
-    return std::string("http://") + kUpdateServerHost + "/vlnr/" + company + "/mu/" + company +
-           "_mu.txt";
+    return std::string("http://") + kUpdateServerHost + CompanyFileListPath(company);
 }
 
 }  // namespace

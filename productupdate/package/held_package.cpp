@@ -5,6 +5,7 @@
 
 #include "framework/crypto.h"
 #include "framework/debug_output.h"
+#include "transfer/transfer_failure.h"
 
 namespace {
 
@@ -44,11 +45,11 @@ framework::FileHandle HoldPackage(const std::string& path, const PackagePin& pin
     if (!size || *size == 0)
         return {};
     if (pin.size && *pin.size != *size) {
-        framework::DebugOutput("Package size mismatch");
+        framework::DebugOutput(kSizeMismatch);
         return {};
     }
     if (pin.digest && DigestOf(file.get()) != pin.digest) {
-        framework::DebugOutput("Package digest mismatch");
+        framework::DebugOutput(kDigestMismatch);
         return {};
     }
     return file;

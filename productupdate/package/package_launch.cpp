@@ -6,6 +6,7 @@
 #include "framework/handles.h"
 #include "framework/path.h"
 #include "settings/settings_key_store.h"
+#include "shared/facts.h"
 #include "update_record.h"
 #include "startup/module_state.h"
 
@@ -67,6 +68,6 @@ void RecordUpdate(const RunParameters& run, std::string packagePath)
         return;
 
     SettingsKeyStore store;
-    store.SetRegistryName("Velnor");
+    store.SetRegistryName(kRecordStoreName);
     WriteUpdateRecord(store, {run.offeredVersion, *copy, run.forceUpdate, run.silentUpdate});
 }

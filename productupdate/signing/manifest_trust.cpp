@@ -6,14 +6,14 @@
 #include "framework/registry.h"
 #include "manifest_signature.h"
 #include "resources/resource.h"
+#include "shared/decimal.h"
+#include "shared/facts.h"
 #include "update_check/update_manifest.h"
 
 namespace {
 
 // One value per channel, named by the channel's path, beside the update record.
-const char kSerialsKey[] = "Software\\Velnor\\Update\\ManifestSerials";
-
-constexpr DWORD kMaxManifestBytes = 1u << 20;
+std::string SerialsKey() { return std::string(kRecordKey) + "\\" + kSerialsSubkey; }
 
 // Days from 1970-01-01 to the date, in the proleptic Gregorian calendar.
 std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day)
@@ -53,7 +53,7 @@ std::uint64_t NowSeconds()
 
 std::uint64_t HighestSerial(const std::string& channel)
 {
-    framework::RegKey key = framework::OpenRegKey(HKEY_CURRENT_USER, kSerialsKey, KEY_READ);
+    framework::RegKey key = framework::OpenRegKey(HKEY_CURRENT_USER, SerialsKey().c_str(), KEY_READ);
     std::string text;
     if (!key || !framework::QueryRegString(key.get(), channel.c_str(), text))
         return 0;
@@ -62,7 +62,8 @@ std::uint64_t HighestSerial(const std::string& channel)
 
 void StoreHighestSerial(const std::string& channel, std::uint64_t serial)
 {
-    framework::RegKey owned = framework::CreateRegKey(HKEY_CURRENT_USER, kSerialsKey, KEY_SET_VALUE);
+    framework::RegKey owned =
+        framework::CreateRegKey(HKEY_CURRENT_USER, SerialsKey().c_str(), KEY_SET_VALUE);
     if (!owned)
         return;
     std::string text = std::to_string(serial);
@@ -184,7 +185,7 @@ std::optional<UpdateManifest> ReadHeldManifest(const std::string& path, const st
     bool tooLarge = false;
     std::optional<std::string> bytes = held ? ReadAll(held.get(), tooLarge) : std::nullopt;
     if (!bytes) {
-        framework::DebugOutput(tooLarge ? "Manifest too large" : "Manifest unreadable");
+        framework::DebugOutput(tooLarge ? kTraceManifestTooLarge : kTraceManifestUnreadable);
         return std::nullopt;
     }
     // The signature first: nothing of an unsigned text is parsed.
@@ -217,11 +218,11 @@ std::optional<UpdateManifest> AcceptManifest(const std::string& path, const std:
 bool PinAllowsFetch(const PackagePin& pin, bool keyed)
 {
     if (!pin.readable) {
-        framework::DebugOutput("Package digest invalid");
+        framework::DebugOutput(kTracePinInvalid);
         return false;
     }
     if (keyed && !pin.complete()) {
-        framework::DebugOutput("Package digest missing");
+        framework::DebugOutput(kTracePinMissing);
         return false;
     }
     return true;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <sstream>
 
+#include "shared/decimal.h"
+
 namespace {
 
 const char kHeading[] = "velnor-kept-transfer 1";

@@ -1,5 +1,7 @@
 #include "package_pin.h"
 
+#include "shared/decimal.h"
+
 namespace {
 
 int HexValue(char c)
@@ -41,17 +43,4 @@ PackagePin ReadPackagePin(const std::string& sha256, const std::string& size)
         pin.readable = pin.readable && pin.size;
     }
     return pin;
-}
-
-std::optional<std::uint64_t> ParseDecimal(const std::string& text)
-{
-    if (text.empty() || text.size() > 19)  // below 10^19, so no overflow
-        return std::nullopt;
-    std::uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    return value;
 }

@@ -19,6 +19,3 @@ struct PackagePin {
 // Reads the "sha256" (64 hex digits) and "size" (decimal bytes) texts of a
 // list; an empty text is an absent field.
 PackagePin ReadPackagePin(const std::string& sha256, const std::string& size);
-
-// Decimal digits only, at most 19 of them; nullopt for any other text.
-std::optional<std::uint64_t> ParseDecimal(const std::string& text);

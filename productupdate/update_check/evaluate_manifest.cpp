@@ -8,6 +8,7 @@
 #include "package/withdrawal.h"
 #include "rollout.h"
 #include "settings/settings_key_store.h"
+#include "shared/facts.h"
 #include "signing/manifest_trust.h"
 #include "startup/module_state.h"
 #include "update_decision.h"
@@ -18,26 +19,25 @@ namespace {
 // The version of a package already fetched, as the update record holds it.
 std::optional<std::string> RegistryVersion(HKEY key)
 {
-    char buffer[261] = {};
-    DWORD size = 260;  // the extra byte keeps a value without its own zero terminated
-    if (RegQueryValueExA(key, "UpdateVersion", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
-                         &size) != ERROR_SUCCESS) {
-        framework::DebugOutput("QueryValue UpdateVersion Failed");
+    char buffer[kRecordVersionBytes + 1] = {};
+    DWORD size = kRecordVersionBytes;  // the extra byte keeps a value without its own zero terminated
+    if (RegQueryValueExA(key, kUpdateVersionValue, nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS) {
+        framework::DebugOutput(kTraceRecordVersionNotRead);
         return std::nullopt;
     }
-    framework::DebugOutput("QueryValue UpdateVersion Succed");
+    framework::DebugOutput(kTraceRecordVersionRead);
     return std::string(buffer);
 }
 
 void TraceVersions(const std::optional<std::string>& registry, const std::string& installed,
                    const std::string& offered)
 {
-    std::string format = "strRegVersion=%s lpLocalVersion=%s szVersion=%s hasRegVersion=%d";
     std::string regText = registry.value_or("");
-    int size = std::snprintf(nullptr, 0, format.c_str(), regText.c_str(), installed.c_str(),
+    int size = std::snprintf(nullptr, 0, kTraceVersionsFormat, regText.c_str(), installed.c_str(),
                              offered.c_str(), registry ? 1 : 0);
     std::string line(static_cast<size_t>(size) + 1, '\0');
-    std::snprintf(line.data(), line.size(), format.c_str(), regText.c_str(), installed.c_str(),
+    std::snprintf(line.data(), line.size(), kTraceVersionsFormat, regText.c_str(), installed.c_str(),
                   offered.c_str(), registry ? 1 : 0);
     line.resize(static_cast<size_t>(size));
     framework::DebugOutput(line);
@@ -47,11 +47,11 @@ void TraceVersions(const std::optional<std::string>& registry, const std::string
 bool AlreadyPending(const RunParameters& run)
 {
     SettingsKeyStore store;
-    store.SetRegistryName("Velnor");
-    if (store.ReadInt("Update", "HasUpdate", 0) == 0)
+    store.SetRegistryName(kRecordStoreName);
+    if (store.ReadInt(kRecordSection, kHasUpdateValue, 0) == 0)
         return false;
-    std::string version = store.ReadString("Update", "UpdateVersion", "0.0.0.0");
-    int silent = store.ReadInt("Update", "Silent", 0);
+    std::string version = store.ReadString(kRecordSection, kUpdateVersionValue, "0.0.0.0");
+    int silent = store.ReadInt(kRecordSection, kSilentValue, 0);
     return version == run.offeredVersion && (silent != 0) == (run.silentUpdate != 0);
 }
 
@@ -66,9 +66,18 @@ bool HeldBack(const UpdateManifest& manifest, const RunParameters& run)
     unsigned place = RolloutPlace(InstallationDraw(), manifest.version);
     if (share && place < *share)
         return false;
-    std::string rollout = share ? std::to_string(*share) + "%" : "'" + *manifest.rollout + "' unreadable";
-    framework::DebugOutput("Update held back: rollout " + rollout + ", place " + std::to_string(place));
+    framework::DebugOutput(HeldBackTrace(share, *manifest.rollout, place));
     return true;
+}
+
+// Why a decision that TakeDecision declined offers nothing.
+ManifestOutcome Declined(const UpdateDecision& decision, bool heldBack)
+{
+    if (heldBack)
+        return ManifestOutcome::HeldBack;
+    if (!decision.newer)
+        return ManifestOutcome::NotNewer;
+    return decision.offer() ? ManifestOutcome::PinRefused : ManifestOutcome::NoPackage;
 }
 
 }  // namespace
@@ -77,7 +86,7 @@ bool TakeDecision(const UpdateDecision& decision, const UpdateManifest& manifest
                   RunParameters& run, int& force, std::vector<std::string>& urls)
 {
     if (decision.newer) {
-        framework::DebugOutput("Start Downloading");
+        framework::DebugOutput(kTraceStartDownloading);
         run.offeredVersion = manifest.version;
     }
     if (decision.packet) {
@@ -91,23 +100,23 @@ bool TakeDecision(const UpdateDecision& decision, const UpdateManifest& manifest
     return true;
 }
 
-bool EvaluateManifest(const UpdateManifest& manifest, RunParameters& run, int& force,
-                      std::vector<std::string>& urls, std::string& info)
+ManifestEvaluation EvaluateManifest(const UpdateManifest& manifest, RunParameters& run, int& force,
+                                    std::vector<std::string>& urls, std::string& info)
 {
+    ManifestEvaluation evaluation;
     force = 0;
     info = manifest.info;
     // A withdrawn pending update goes first, so that a good offer of the
     // same manifest is decided as if none had been recorded.
     if (!run.testMode)
-        WithdrawPendingUpdate(WithdrawnVersions(manifest.withdrawn));
+        evaluation.withdrawn = WithdrawPendingUpdate(WithdrawnVersions(manifest.withdrawn));
 
     std::optional<std::string> registryVersion;
-    framework::RegKey key =
-        framework::OpenRegKey(HKEY_CURRENT_USER, "Software\\Velnor\\Update", KEY_READ);
+    framework::RegKey key = framework::OpenRegKey(HKEY_CURRENT_USER, kRecordKey, KEY_READ);
     if (!key) {
-        framework::DebugOutput("Open \\\\HKEY_CURRENT_USER\\Software\\Velnor\\Update Failed");
+        framework::DebugOutput(kTraceRecordNotOpened);
     } else {
-        framework::DebugOutput("Open \\\\HKEY_CURRENT_USER\\Software\\Velnor\\Update Succed");
+        framework::DebugOutput(kTraceRecordOpened);
         registryVersion = RegistryVersion(key.get());
     }
     TraceVersions(registryVersion, run.installedVersion, manifest.version);
@@ -115,8 +124,12 @@ bool EvaluateManifest(const UpdateManifest& manifest, RunParameters& run, int& f
     UpdateDecision decision =
         DecideUpdate(manifest, run.installedVersion, registryVersion, run.testMode != 0);
     // Held back, the run goes on as one that is offered nothing.
-    if (decision.newer && decision.offer() && HeldBack(manifest, run))
+    bool heldBack = decision.newer && decision.offer() && HeldBack(manifest, run);
+    if (heldBack)
         decision = UpdateDecision{};
-    bool offer = TakeDecision(decision, manifest, !Module().updateKeys.empty(), run, force, urls);
-    return offer && !AlreadyPending(run);
+    if (!TakeDecision(decision, manifest, !Module().updateKeys.empty(), run, force, urls))
+        evaluation.outcome = Declined(decision, heldBack);
+    else
+        evaluation.outcome = AlreadyPending(run) ? ManifestOutcome::Pending : ManifestOutcome::Offered;
+    return evaluation;
 }

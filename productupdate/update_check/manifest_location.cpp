@@ -1,17 +1,10 @@
 #include "manifest_location.h"
 
 #include "framework/url.h"
+#include "shared/facts.h"
 #include "update_server.h"
 
 namespace {
-
-const char kTestManifestPath[] = "/vlnr/testnet/test.ini";
-const char kCompanyFolders[] = "/vlnr/";
-
-std::string CompanyManifestPath(const std::string& company)
-{
-    return kCompanyFolders + company + "/all/" + company + "_all.ini";
-}
 
 // An absolute path whose segments a server maps as they stand. Empty, "."
 // and ".." segments and backslashes are normalised away by servers and

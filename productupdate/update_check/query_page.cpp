@@ -8,17 +8,12 @@
 #include "package/download_page.h"
 #include "package/kept_package.h"
 #include "resources/resource.h"
+#include "shared/facts.h"
 #include "signing/manifest_trust.h"
 #include "startup/module_state.h"
 #include "wizard/error_page.h"
 #include "wizard/up_to_date_page.h"
 #include "wizard/wizard_frame.h"
-
-namespace {
-// Far beyond any real manifest, which is a few hundred bytes: a larger one
-// is never fetched, let alone parsed.
-constexpr std::uint64_t kManifestLimit = 1 << 20;
-}  // namespace
 
 BOOL QueryPage::StartManifestQuery()
 {
@@ -30,7 +25,7 @@ BOOL QueryPage::StartManifestQuery()
         company = framework::ReadProfileString("Version", "company", "self", Module().iniFilePath);
     ManifestLocation manifest = ChooseManifest(testMode, Module().manifestUrlOverride, company);
     channel_ = manifest.channel;
-    StartTransfer(manifest.url, manifest.fileName, {}, kManifestLimit);
+    StartTransfer(manifest.url, manifest.fileName, {}, kMaxManifestBytes);
     m_progress.SetRange(0, 100);
     return TRUE;
 }
@@ -67,7 +62,7 @@ void QueryPage::OnManifestReady(const std::string& manifestPath)
         return;
     // A build whose key does not read trusts no manifest: it was meant to check.
     if (Module().updateKeyUnreadable) {
-        framework::DebugOutput("Update key unreadable");
+        framework::DebugOutput(kTraceUpdateKeyUnreadable);
         DeleteFileA(manifestPath.c_str());
         OnManifestFailed();
         return;

@@ -4,12 +4,10 @@
 
 #include "framework/crypto.h"
 #include "framework/registry.h"
-#include "transfer/package_pin.h"
+#include "shared/decimal.h"
+#include "shared/facts.h"
 
 namespace {
-
-const char kUpdateKey[] = "Software\\Velnor\\Update";
-const char kDrawValue[] = "RolloutDraw";
 
 std::string Trim(const std::string& text)
 {
@@ -20,9 +18,9 @@ std::string Trim(const std::string& text)
 
 std::optional<std::uint64_t> ReadDraw()
 {
-    framework::RegKey key = framework::OpenRegKey(HKEY_CURRENT_USER, kUpdateKey, KEY_READ);
+    framework::RegKey key = framework::OpenRegKey(HKEY_CURRENT_USER, kRecordKey, KEY_READ);
     std::string text;
-    if (!key || !framework::QueryRegString(key.get(), kDrawValue, text))
+    if (!key || !framework::QueryRegString(key.get(), kRolloutDrawValue, text))
         return std::nullopt;
     return ParseDraw(text);
 }
@@ -45,12 +43,12 @@ std::optional<std::uint64_t> ParseDraw(const std::string& text)
 
 void StoreInstallationDraw(std::uint64_t draw)
 {
-    framework::RegKey key = framework::CreateRegKey(HKEY_CURRENT_USER, kUpdateKey, KEY_SET_VALUE);
+    framework::RegKey key = framework::CreateRegKey(HKEY_CURRENT_USER, kRecordKey, KEY_SET_VALUE);
     if (!key)
         return;
     char text[17];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(draw));
-    RegSetValueExA(key.get(), kDrawValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+    RegSetValueExA(key.get(), kRolloutDrawValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
 }
 
 std::optional<unsigned> RolloutShare(const std::string& text)

@@ -1,31 +1,14 @@
 #include "update_manifest.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <initializer_list>
 #include <set>
 
 #include "framework/path.h"
 #include "framework/win.h"
+#include "shared/facts.h"
 
 namespace {
-
-// The index n of a name of the form prefix + "%d" (any case), below count.
-bool IndexOf(const std::string& name, const char* prefix, int count, int& index)
-{
-    size_t length = strlen(prefix);
-    if (name.size() <= length || _strnicmp(name.c_str(), prefix, length) != 0)
-        return false;
-    std::string digits = name.substr(length);
-    if (digits.size() > 10 || digits.find_first_not_of("0123456789") != std::string::npos ||
-        (digits.size() > 1 && digits[0] == '0'))
-        return false;
-    long long n = std::atoll(digits.c_str());
-    if (n >= count)
-        return false;
-    index = static_cast<int>(n);
-    return true;
-}
 
 class ManifestFile {
 public:
@@ -46,9 +29,8 @@ public:
     {
         std::set<int> indexes;
         for (const std::string& name : names) {
-            int index;
-            if (IndexOf(name, prefix, count, index))
-                indexes.insert(index);
+            if (std::optional<int> index = ReadIndex(name, prefix, count))
+                indexes.insert(*index);
         }
         return indexes;
     }
@@ -59,18 +41,25 @@ public:
     }
 
     // The non-empty File%d entries of a section below its FileCount.
-    std::vector<std::string> Files(const std::string& section) const
+    std::vector<ListEntry> Entries(const std::string& section) const
     {
-        std::vector<std::string> files;
+        std::vector<ListEntry> entries;
         int count = Count(section.c_str(), "FileCount");
         if (count == 0)
-            return files;
+            return entries;
         for (int index : Indexes(Keys(section), "File", count)) {
             std::string key = "File" + std::to_string(index);
             std::string url = Text(section.c_str(), key.c_str(), "");
             if (!url.empty())
-                files.push_back(url);
+                entries.push_back({index, url});
         }
+        return entries;
+    }
+    std::vector<std::string> Files(const std::string& section) const
+    {
+        std::vector<std::string> files;
+        for (ListEntry& entry : Entries(section))
+            files.push_back(std::move(entry.url));
         return files;
     }
 
@@ -154,4 +143,9 @@ UpdateManifest ReadUpdateManifest(const std::string& path)
     manifest.channel = file.Text("Full", "Channel", "");
     manifest.duplicates = Duplicates(file, manifest);
     return manifest;
+}
+
+std::vector<ListEntry> ReadListEntries(const std::string& path, const std::string& section)
+{
+    return ManifestFile(path).Entries(section);
 }

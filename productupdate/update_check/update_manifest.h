@@ -39,6 +39,17 @@ struct UpdateManifest {
     std::vector<std::string> duplicates;
 };
 
+// A package URL of a list, with the n of its key "File%d".
+struct ListEntry {
+    int index = 0;
+    std::string url;
+};
+
+// The entries of a section's list that the module reads, in index order:
+// File%d below FileCount, empty ones left out. ManifestPacket::files and
+// UpdateManifest::files hold their URLs.
+std::vector<ListEntry> ReadListEntries(const std::string& path, const std::string& section);
+
 // Reads the file with the semantics of the private-profile functions. Counts
 // that are negative read as 0; huge counts cost only the entries that exist.
 UpdateManifest ReadUpdateManifest(const std::string& path);

@@ -11,6 +11,7 @@ const char kUsage[] =
     "                     [--previous SERIAL] [--channel PATH] [--draw RolloutDraw]\n"
     "       manifest-tool coverage MANIFEST [--test] [--key PUBLIC.pem]...\n"
     "       manifest-tool diff OLD NEW [--test] [--key PUBLIC.pem]...\n"
+    "       manifest-tool fields MANIFEST\n"
     "Every verb takes --json. check exits 1 on errors (and on warnings with --strict);\n"
     "any verb exits 2 when it cannot read its input.\n";
 
@@ -22,7 +23,7 @@ size_t FilesOf(const std::string& verb)
 {
     if (verb == "diff")
         return 2;
-    if (verb == "check" || verb == "explain" || verb == "coverage")
+    if (verb == "check" || verb == "explain" || verb == "coverage" || verb == "fields")
         return 1;
     Refuse(verb.empty() ? "no verb given" : "unknown verb \"" + verb + "\"");
 }

@@ -6,7 +6,7 @@
 #include <vector>
 
 struct CommandLine {
-    std::string verb;                // check, explain, coverage or diff
+    std::string verb;                // check, explain, coverage, diff or fields
     std::vector<std::string> files;  // the manifests
     bool json = false;
     bool strict = false;

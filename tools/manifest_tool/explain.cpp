@@ -1,12 +1,12 @@
 #include "explain.h"
 
-#include <algorithm>
 #include <fstream>
 
 #include "framework/debug_output.h"
 #include "framework/path.h"
 #include "package/update_record.h"
 #include "registry_sandbox.h"
+#include "shared/facts.h"
 #include "signing/manifest_trust.h"
 #include "startup/module_state.h"
 #include "tool_error.h"
@@ -19,21 +19,15 @@ void RecordState(const Installation& installation, const std::string& channel)
 {
     if (installation.recorded) {
         SettingsKeyStore store;
-        store.SetRegistryName("Velnor");
+        store.SetRegistryName(kRecordStoreName);
         WriteUpdateRecord(store, {*installation.recorded, "", 0, installation.recordedSilent});
         if (installation.recordedHasUpdate != 1)
-            store.WriteInt("Update", "HasUpdate", installation.recordedHasUpdate);
+            store.WriteInt(kRecordSection, kHasUpdateValue, installation.recordedHasUpdate);
     }
     if (installation.acceptedSerial)
         StoreHighestSerial(channel, *installation.acceptedSerial);
     if (installation.draw)
         StoreInstallationDraw(*installation.draw);
-}
-
-bool Traced(const std::vector<std::string>& trace, const std::string& start)
-{
-    return std::any_of(trace.begin(), trace.end(),
-                       [&](const std::string& line) { return line.rfind(start, 0) == 0; });
 }
 
 // The evaluation deletes the manifest it reads: it gets a copy.
@@ -59,7 +53,11 @@ void Evaluate(const ManifestInput& manifest, const Installation& installation, c
     RunParameters run;
     run.installedVersion = installation.installed;
     run.testMode = installation.testMode ? 1 : 0;
-    out.result = EvaluateManifest(*accepted, run, out.force, out.urls, out.info);
+    ManifestEvaluation evaluation = EvaluateManifest(*accepted, run, out.force, out.urls, out.info);
+    out.result = evaluation.offered();
+    out.withdrawn = evaluation.withdrawn;
+    out.heldBack = evaluation.outcome == ManifestOutcome::HeldBack;
+    out.alreadyPending = evaluation.outcome == ManifestOutcome::Pending;
     out.silent = run.silentUpdate;
     out.offeredVersion = run.offeredVersion;
     out.pin = run.packagePin;
@@ -98,19 +96,16 @@ Explanation Explain(const ManifestInput& manifest, const Installation& installat
         out.trace = trace.lines();
     }
     UpdateManifest read = ReadUpdateManifest(manifest.path);
-    out.withdrawn = installation.recorded && Traced(out.trace, "Update " + *installation.recorded + " withdrawn");
-    out.heldBack = Traced(out.trace, "Update held back:");
     // A withdrawn record is decided as if there were none, and so is one the
-    // module cannot read: it reads UpdateVersion into 260 bytes.
+    // module cannot read into its buffer.
     std::optional<std::string> recorded;
-    if (!out.withdrawn && installation.recorded && installation.recorded->size() < 260)
+    if (!out.withdrawn && installation.recorded && installation.recorded->size() < kRecordVersionBytes)
         recorded = installation.recorded;
     out.baseIsRecorded = recorded.has_value();
     out.base = recorded.value_or(installation.installed);
     out.ver = read.version;
     out.offer = OfferFor(read, installation.installed, installation.testMode,
                          !installation.keys.empty(), recorded);
-    out.alreadyPending = out.trusted && out.offer.offered && !out.result && !out.heldBack;
     return out;
 }
 

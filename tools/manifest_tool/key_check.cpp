@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "framework/path.h"
+#include "shared/facts.h"
 
 namespace {
 
@@ -41,13 +42,6 @@ size_t Distance(const std::string& a, const std::string& b)
     return row[b.size()];
 }
 
-// A File%d name: what the list checks judge.
-bool IsFileEntry(const std::string& key)
-{
-    return key.size() > 4 && _strnicmp(key.c_str(), "File", 4) == 0 &&
-           key.find_first_not_of("0123456789", 4) == std::string::npos;
-}
-
 // Digits, with a minus for force and silent, of a value an int holds.
 bool PlainDecimal(const std::string& text)
 {
@@ -77,8 +71,8 @@ public:
             if (repeated && !Named(judgedElsewhere, key))
                 Add(Severity::Warning, section, key,
                     "is given twice: the module reads only the first, \"" + Value(section, key) + "\"");
-            if (IsFileEntry(key))
-                continue;
+            if (IsIndexedName(key, "File"))
+                continue;  // the list checks judge it
             if (Named(known, key))
                 Number(section, key);
             else

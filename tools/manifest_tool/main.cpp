@@ -13,13 +13,14 @@
 #include "command_line.h"
 #include "framework/failure.h"
 #include "explain.h"
+#include "fields.h"
 #include "json.h"
 #include "manifest_check.h"
 #include "manifest_input.h"
 #include "report.h"
 #include "signing/manifest_signature.h"
 #include "signing/manifest_trust.h"
-#include "transfer/package_pin.h"
+#include "shared/decimal.h"
 #include "entry/test_version.h"
 #include "update_check/rollout.h"
 #include "tool_error.h"
@@ -147,6 +148,13 @@ int DiffVerb(const CommandLine& line, const std::vector<framework::EcPoint>& key
     return 0;
 }
 
+int FieldsVerb(const CommandLine& line, std::string& out)
+{
+    ManifestInput input = LoadManifest(line.files[0]);
+    out = line.json ? FieldsJson(input) : FieldsText(input);
+    return 0;
+}
+
 int Run(const std::vector<std::string>& arguments, std::string& out)
 {
     CommandLine line = ParseCommandLine(arguments);
@@ -157,6 +165,8 @@ int Run(const std::vector<std::string>& arguments, std::string& out)
         return ExplainVerb(line, keys, out);
     if (line.verb == "coverage")
         return CoverageVerb(line, keys, out);
+    if (line.verb == "fields")
+        return FieldsVerb(line, out);
     return DiffVerb(line, keys, out);
 }
 

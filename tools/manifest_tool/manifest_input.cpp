@@ -7,6 +7,7 @@
 
 #include "framework/handles.h"
 #include "framework/path.h"
+#include "shared/facts.h"
 #include "tool_error.h"
 #include "wide_paths.h"
 
@@ -14,8 +15,8 @@ namespace {
 
 // Real manifests are a few kilobytes with a few packets. The private-profile
 // functions look every key up from the start of the file, so reading grows
-// with the square of the sections: these limits keep the answer instant.
-constexpr DWORD kMaxBytes = 1u << 20;
+// with the square of the sections: these limits, and the module's own on
+// bytes, keep the answer instant.
 constexpr size_t kMaxSections = 256;
 constexpr size_t kMaxKeysPerSection = 256;
 
@@ -41,7 +42,7 @@ std::string ReadWhole(const std::string& shown)
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size))
         throw ToolError(shown + ": cannot be read: " + SystemMessage(GetLastError()));
-    if (size.QuadPart > kMaxBytes)
+    if (static_cast<std::uint64_t>(size.QuadPart) > kMaxManifestBytes)
         throw ToolError(shown + ": " + std::to_string(size.QuadPart) +
                         " bytes is no manifest (the tool reads up to 1 MiB; real ones are a few KB)");
     std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
