@@ -443,7 +443,7 @@ TEST_F(ManifestTool, CheckInTestModeJudgesWhatTestRunsRead)
 }
 
 // An unreadable pin: refused by modules with and without a key, which the
-// check says along with what older modules do (the README's upgrade notes).
+// check says along with what older modules do (docs/publishing.md, "Upgrade notes").
 TEST_F(ManifestTool, CheckSaysWhoRefusesAnUnreadablePin)
 {
     for (const std::string& pin : {std::string("sha256=abc\r\nsize=10\r\n"),
@@ -835,7 +835,7 @@ TEST_F(ManifestToolProgram, BadArgumentsGetATrueMessageAndExitTwo)
     EXPECT_THAT(Run("explain " + manifest + " --test --installed 1000").output, HasSubstr("base version  1.0.0.0 (installed)"));
 }
 
-// A run fetches one URL of its list, picked at random, and only plain http.
+// A run fetches one URL of its list, picked at random, and only http or https.
 TEST_F(ManifestToolProgram, UrlsTheModuleCannotFetchFailTheirShareOfRuns)
 {
     struct {

@@ -337,7 +337,7 @@ TEST_F(Trust, AnUntrustedManifestWithdrawsNothing)
     EXPECT_TRUE(FileExists(copy));
 }
 
-// The choice for a pin that does not read (see the README's upgrade notes):
+// The choice for a pin that does not read (see docs/publishing.md, "Upgrade notes"):
 // a module without a key refuses the package as a keyed one does, rather
 // than fetching it unchecked as modules from before pinning did.
 TEST_F(Trust, WithoutAKeyAnUnreadablePinStillRefusesThePackage)

@@ -21,7 +21,7 @@ void CheckList(CheckContext& check, const std::string& section, const std::vecto
         std::string url = check.Text(section, key.c_str());
         if (!url.empty() && !FetchableUrl(url))
             check.Add(Severity::Error, section, key,
-                      "\"" + url + "\" is not a URL the module fetches (plain http://server[:port]/path): " +
+                      "\"" + url + "\" is not a URL the module fetches (http:// or https://server[:port]/path): " +
                           "the runs that pick it, " + std::to_string(Unfetchable(urls).size()) + " in " +
                           std::to_string(urls.size()) + " for this list, fail");
     }

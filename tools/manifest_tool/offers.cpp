@@ -45,7 +45,7 @@ std::string FailingRuns(const Offer& offer)
 {
     size_t failing = offer.unfetchable.size(), all = offer.urls.size();
     std::string which = " (" + offer.unfetchable.front() + (failing > 1 ? ", ..." : "") +
-                        "; the module fetches plain http:// only)";
+                        "; the module fetches http:// and https:// only)";
     if (failing == all)
         return ", but every run fails: " + std::string(all == 1 ? "the URL is" : "no URL is") + " one the module fetches" + which;
     return ", but " + std::to_string(failing) + " of " + std::to_string(all) +

@@ -32,8 +32,8 @@ struct Offer {
 Offer OfferFor(const UpdateManifest& manifest, const std::string& installed, bool testMode, bool keyed,
                const std::optional<std::string>& recorded = std::nullopt);
 
-// The URLs of a list that the module cannot fetch (it fetches plain http://
-// only), and the share of runs that fail: each run picks one URL at random.
+// The URLs of a list that the module cannot fetch (it fetches http:// and
+// https:// only), and the share of runs that fail: each run picks one URL at random.
 std::vector<std::string> Unfetchable(const std::vector<std::string>& urls);
 double FailShare(const std::vector<std::string>& urls);
 
