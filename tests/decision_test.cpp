@@ -11,7 +11,7 @@
 #include "support/registry.h"
 #include "support/temp_folder.h"
 #include "signing/manifest_trust.h"
-#include "startup/module_state.h"
+#include "startup/module_context.h"
 #include "update_check/evaluate_manifest.h"
 #include "update_check/rollout.h"
 #include "update_check/version_compare.h"

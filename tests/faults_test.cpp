@@ -12,7 +12,7 @@
 #include "framework/path.h"
 #include "package/held_package.h"
 #include "package/update_record.h"
-#include "startup/module_state.h"
+#include "startup/module_context.h"
 #include "support/http_test_server.h"
 #include "support/process.h"
 #include "support/registry.h"

@@ -4,7 +4,7 @@
 
 #include "companions/common/language_resource.h"
 #include "i18n/language.h"
-#include "startup/module_state.h"
+#include "startup/module_context.h"
 #include "support/debug_capture.h"
 #include "support/temp_folder.h"
 

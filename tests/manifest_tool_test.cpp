@@ -14,7 +14,7 @@
 #include "manifest_input.h"
 #include "report.h"
 #include "signing/manifest_signature.h"
-#include "startup/module_state.h"
+#include "startup/module_context.h"
 #include "support/debug_capture.h"
 #include "support/process.h"
 #include "support/registry.h"

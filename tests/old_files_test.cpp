@@ -10,7 +10,7 @@
 #include "framework/handles.h"
 
 #include "entry/old_files.h"
-#include "startup/module_state.h"
+#include "startup/module_context.h"
 #include "support/temp_folder.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "framework/app.h"
 #include "framework/path.h"
 #include "startup/directories.h"
-#include "startup/module_state.h"
+#include "startup/module_context.h"
 #include "support/registry.h"
 #include "support/temp_folder.h"
 

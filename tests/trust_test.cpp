@@ -13,7 +13,7 @@
 #include "signing/manifest_signature.h"
 #include "signing/manifest_trust.h"
 #include "update_check/manifest_location.h"
-#include "startup/module_state.h"
+#include "startup/module_context.h"
 #include "support/debug_capture.h"
 #include "support/http_test_server.h"
 #include "support/registry.h"

@@ -4,7 +4,7 @@
 
 #include "framework/debug_output.h"
 #include "framework/path.h"
-#include "startup/module_state.h"
+#include "startup/module_context.h"
 #include "update_check/update_server.h"
 
 namespace {

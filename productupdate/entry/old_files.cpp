@@ -2,7 +2,7 @@
 
 #include "framework/file_find.h"
 #include "framework/win.h"
-#include "startup/module_state.h"
+#include "startup/module_context.h"
 
 namespace {
 const char kOldFilePattern[] = "*.(old)";

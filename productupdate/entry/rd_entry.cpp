@@ -10,7 +10,7 @@
 #include "old_files.h"
 #include "run_log.h"
 #include "startup/directories.h"
-#include "startup/module_state.h"
+#include "startup/module_context.h"
 #include "switches.h"
 #include "test_version.h"
 #include "wizard/wizard_frame.h"

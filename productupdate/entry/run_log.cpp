@@ -1,7 +1,7 @@
 #include "run_log.h"
 
 #include "framework/path.h"
-#include "startup/module_state.h"
+#include "startup/module_context.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "framework/trace_log.h"
-#include "wizard/run_parameters.h"
+#include "run/run_parameters.h"
 
 // The run's mode as the log names it: "normal/hidden", "normal/shown" or
 // "test/hidden" (a test run is hidden whatever its switches say).

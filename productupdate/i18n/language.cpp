@@ -6,7 +6,7 @@
 #include "framework/app.h"
 #include "framework/handles.h"
 #include "framework/path.h"
-#include "startup/module_state.h"
+#include "startup/module_context.h"
 
 namespace {
 const char kSection[] = "Frame";

@@ -7,7 +7,7 @@
 #include "framework/path.h"
 #include "settings/settings_key_store.h"
 #include "update_record.h"
-#include "startup/module_state.h"
+#include "startup/module_context.h"
 
 void LaunchPackage(const RunParameters& run, std::string packagePath)
 {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "wizard/run_parameters.h"
+#include "run/run_parameters.h"
 
 void LaunchPackage(const RunParameters& run, std::string packagePath);
 

@@ -8,7 +8,7 @@
 #include "framework/app.h"
 #include "framework/path.h"
 #include "framework/registry.h"
-#include "module_state.h"
+#include "module_context.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "directories.h"
 #include "framework/path.h"
 #include "i18n/language.h"
-#include "module_state.h"
+#include "module_context.h"
 #include "framework/app.h"
 #include "settings/settings_key_store.h"
 #include "signing/manifest_trust.h"

@@ -9,7 +9,7 @@
 #include "rollout.h"
 #include "settings/settings_key_store.h"
 #include "signing/manifest_trust.h"
-#include "startup/module_state.h"
+#include "startup/module_context.h"
 #include "update_decision.h"
 #include "update_manifest.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "update_decision.h"
-#include "wizard/run_parameters.h"
+#include "run/run_parameters.h"
 
 // True when an update is offered by the manifest, as AcceptManifest read
 // it: the package URLs are appended to urls, force and the run's

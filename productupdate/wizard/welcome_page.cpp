@@ -2,7 +2,7 @@
 
 #include "i18n/language.h"
 #include "resources/resource.h"
-#include "update_check/query_page.h"
+#include "query_page.h"
 #include "wizard_frame.h"
 
 BOOL WelcomePage::OnInitDialog()

@@ -3,7 +3,7 @@
 #include "framework/app.h"
 #include "i18n/language.h"
 #include "resources/resource.h"
-#include "update_check/query_page.h"
+#include "query_page.h"
 #include "welcome_page.h"
 #include "wizard_page.h"
 

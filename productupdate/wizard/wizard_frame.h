@@ -8,7 +8,7 @@
 #include "framework/dialog.h"
 #include "page_buttons.h"
 #include "resources/resource.h"
-#include "run_parameters.h"
+#include "run/run_parameters.h"
 
 class WizardPage;
 

@@ -8,7 +8,7 @@
 #include "package/update_record.h"
 #include "registry_sandbox.h"
 #include "signing/manifest_trust.h"
-#include "startup/module_state.h"
+#include "startup/module_context.h"
 #include "tool_error.h"
 #include "update_check/evaluate_manifest.h"
 #include "update_check/rollout.h"

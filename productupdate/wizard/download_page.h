@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "resources/resource.h"
-#include "wizard/transfer_page.h"
+#include "transfer_page.h"
 
 class DownloadPage : public TransferPage {
 public:

@@ -1,12 +1,12 @@
 #include "download_page.h"
 
-#include "held_package.h"
+#include "package/held_package.h"
 #include "i18n/language.h"
-#include "kept_package.h"
-#include "package_launch.h"
+#include "package/kept_package.h"
+#include "package/package_launch.h"
 #include "update_check/update_server.h"
-#include "wizard/error_page.h"
-#include "wizard/wizard_frame.h"
+#include "error_page.h"
+#include "wizard_frame.h"
 
 BOOL DownloadPage::OnInitDownload()
 {

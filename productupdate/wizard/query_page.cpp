@@ -1,18 +1,18 @@
 #include "query_page.h"
 
-#include "evaluate_manifest.h"
+#include "update_check/evaluate_manifest.h"
 #include "framework/debug_output.h"
 #include "framework/path.h"
 #include "i18n/language.h"
-#include "manifest_location.h"
-#include "package/download_page.h"
+#include "update_check/manifest_location.h"
+#include "download_page.h"
 #include "package/kept_package.h"
 #include "resources/resource.h"
 #include "signing/manifest_trust.h"
-#include "startup/module_state.h"
-#include "wizard/error_page.h"
-#include "wizard/up_to_date_page.h"
-#include "wizard/wizard_frame.h"
+#include "startup/module_context.h"
+#include "error_page.h"
+#include "up_to_date_page.h"
+#include "wizard_frame.h"
 
 namespace {
 // Far beyond any real manifest, which is a few hundred bytes: a larger one

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "resources/resource.h"
-#include "wizard/transfer_page.h"
+#include "transfer_page.h"
 
 class QueryPage : public TransferPage {
 public:
