@@ -11,7 +11,7 @@
 // "test/hidden" (a test run is hidden whatever its switches say).
 std::string RunMode(const RunParameters& run);
 
-// Starts the run's log once its switches are read, so that the lines traced
-// before then carry the mode too. Without a full user data folder there is
-// no log.
-void StartRunLog(framework::TraceLog& log, const RunParameters& run);
+// Starts the run's log in the user data folder once its switches are read,
+// so that the lines traced before then carry the mode too. Without a full
+// folder there is no log.
+void StartRunLog(framework::TraceLog& log, const RunParameters& run, const std::string& folder);

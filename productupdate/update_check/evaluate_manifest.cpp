@@ -9,7 +9,6 @@
 #include "rollout.h"
 #include "settings/settings_key_store.h"
 #include "signing/manifest_trust.h"
-#include "startup/module_context.h"
 #include "update_decision.h"
 #include "update_manifest.h"
 
@@ -91,15 +90,16 @@ bool TakeDecision(const UpdateDecision& decision, const UpdateManifest& manifest
     return true;
 }
 
-bool EvaluateManifest(const UpdateManifest& manifest, RunParameters& run, int& force,
-                      std::vector<std::string>& urls, std::string& info)
+bool EvaluateManifest(const ModuleContext& context, const UpdateManifest& manifest,
+                      RunParameters& run, int& force, std::vector<std::string>& urls,
+                      std::string& info)
 {
     force = 0;
     info = manifest.info;
     // A withdrawn pending update goes first, so that a good offer of the
     // same manifest is decided as if none had been recorded.
     if (!run.testMode)
-        WithdrawPendingUpdate(WithdrawnVersions(manifest.withdrawn));
+        WithdrawPendingUpdate(WithdrawnVersions(manifest.withdrawn), context.userDataDirectory);
 
     std::optional<std::string> registryVersion;
     framework::RegKey key =
@@ -117,6 +117,6 @@ bool EvaluateManifest(const UpdateManifest& manifest, RunParameters& run, int& f
     // Held back, the run goes on as one that is offered nothing.
     if (decision.newer && decision.offer() && HeldBack(manifest, run))
         decision = UpdateDecision{};
-    bool offer = TakeDecision(decision, manifest, !Module().updateKeys.empty(), run, force, urls);
+    bool offer = TakeDecision(decision, manifest, !context.updateKeys.empty(), run, force, urls);
     return offer && !AlreadyPending(run);
 }

@@ -1,5 +1,5 @@
-// The page that fetches the update manifest, moves its bar while it
-// arrives, has it evaluated and moves the wizard on.
+// The page that fetches the update manifest the run names, moves its bar
+// while it arrives and hands the file to the run's decision.
 #pragma once
 
 #include <optional>
@@ -17,14 +17,6 @@ public:
     }
 
 protected:
-    // Starts the manifest download.
-    BOOL OnInitDialog() override { return StartManifestQuery(); }
+    BOOL OnInitDialog() override;
     void OnTransferEnded(const std::optional<std::string>& manifest) override;
-
-private:
-    BOOL StartManifestQuery();
-    void OnManifestFailed();
-    void OnManifestReady(const std::string& manifestPath);
-
-    std::string channel_;  // the manifest path asked for, which a signed manifest names
 };

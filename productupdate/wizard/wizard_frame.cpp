@@ -1,15 +1,19 @@
 #include "wizard_frame.h"
 
+#include "download_page.h"
+#include "error_page.h"
 #include "framework/app.h"
 #include "i18n/language.h"
-#include "resources/resource.h"
 #include "query_page.h"
+#include "resources/resource.h"
+#include "up_to_date_page.h"
+#include "update_check/update_server.h"
 #include "welcome_page.h"
-#include "wizard_page.h"
 
-WizardFrame::WizardFrame(HWND parent)
+WizardFrame::WizardFrame(UpdateRun& run, HWND parent)
     : Dialog(IDD),
       icon(LoadIconA(framework::ModuleInstance(), MAKEINTRESOURCEA(IDI_PRODUCT))),
+      run_(run),
       parent_(parent)
 {
 }
@@ -33,58 +37,100 @@ BOOL WizardFrame::OnInitDialog()
     SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 
-    SetLocalizedItemText(hwnd(), IDC_NEXT, "IDC_NEXT");
-    SetLocalizedItemText(hwnd(), IDC_BEFORE, "IDC_BEFORE");
+    const Language& language = run_.language();
+    SetLocalizedItemText(language, hwnd(), IDC_NEXT, "IDC_NEXT");
+    SetLocalizedItemText(language, hwnd(), IDC_BEFORE, "IDC_BEFORE");
     // The string entries 1 and 2 are a progress format and a download error,
     // no button labels: without a language text, OK and Cancel keep theirs.
-    std::string ok = LookupLanguageText("IDOK");
+    std::string ok = LookupLanguageText(language, "IDOK");
     if (!ok.empty())
         SetDlgItemTextA(hwnd(), IDOK, ok.c_str());
-    std::string cancel = LookupLanguageText("IDCANCEL");
+    std::string cancel = LookupLanguageText(language, "IDCANCEL");
     if (!cancel.empty())
         SetDlgItemTextA(hwnd(), IDCANCEL, cancel.c_str());
 
-    if (startHidden) {
-        PlaceFirstPage(std::make_unique<QueryPage>(hwnd()));
+    if (run_.startHidden) {
+        PlaceFirstPage(PageKind::Query);
         ShowWindow(hwnd(), SW_HIDE);
     } else {
-        PlaceFirstPage(std::make_unique<WelcomePage>(hwnd()));
+        PlaceFirstPage(PageKind::Welcome);
     }
     return TRUE;
 }
 
-void WizardFrame::PlaceFirstPage(std::unique_ptr<WizardPage> page)
+std::unique_ptr<WizardPage> WizardFrame::MakePage(PageKind kind)
 {
-    currentPage = page.get();
+    const Language& language = run_.language();
+    switch (kind) {
+    case PageKind::Welcome:
+        return std::make_unique<WelcomePage>(hwnd());
+    case PageKind::Query:
+        return std::make_unique<QueryPage>(hwnd());
+    case PageKind::Download:
+        return std::make_unique<DownloadPage>(hwnd());
+    case PageKind::UpToDate:
+        return std::make_unique<UpToDatePage>(hwnd());
+    case PageKind::Error:
+        return std::make_unique<ErrorPage>(
+            hwnd(), LoadLocalizedString(language, "IDS_SEARCHERROR", IDS_SEARCH_ERROR));
+    case PageKind::DownloadError:
+        // Its OK leads to the product's download page.
+        return std::make_unique<ErrorPage>(
+            hwnd(), LoadLocalizedString(language, "IDS_DOWNLOADERROR", IDS_DOWNLOAD_ERROR),
+            kProductSite);
+    }
+    return nullptr;
+}
+
+void WizardFrame::PlaceFirstPage(PageKind kind)
+{
+    pageKind_ = kind;
+    page_ = MakePage(kind);
     bool created = false;
     try {
-        created = page->CreatePage();
+        created = page_->CreatePage();
     } catch (...) {
-        currentPage = nullptr;  // the page goes with the unwinding
+        page_.reset();
         throw;
     }
     if (!created) {
         // A frame without a page has nothing that could ever end its run.
-        currentPage = nullptr;
+        page_.reset();
         EndDialog(-1);
         return;
     }
-    WizardPage* placed = page.release();
-    ShowWindow(placed->hwnd(), SW_SHOW);
-    MoveWindow(placed->hwnd(), pageRect.left, pageRect.top, pageRect.right - pageRect.left,
+    ShowWindow(page_->hwnd(), SW_SHOW);
+    MoveWindow(page_->hwnd(), pageRect.left, pageRect.top, pageRect.right - pageRect.left,
                pageRect.bottom - pageRect.top, TRUE);
 }
 
-bool WizardFrame::ReplacePage(std::unique_ptr<WizardPage> page)
+void WizardFrame::MoveOn(StepOutcome outcome)
 {
-    if (!page->CreatePage())
+    const PageMove* move = FindNextPage(pageKind_, outcome);
+    bool shown = move && (move->shownIn == ShownIn::AnyRun ||
+                          (move->shownIn == ShownIn::ShownRun && !run_.startHidden) ||
+                          (move->shownIn == ShownIn::InteractiveRun && run_.interactive));
+    if (!shown) {
+        DestroyWindow();
+        return;
+    }
+    // After Next the welcome page stays when the next one cannot be made, and
+    // the user may try again; a run that cannot show its step's page ends.
+    if (!ReplacePage(move->to) && outcome != StepOutcome::Next)
+        DestroyWindow();
+}
+
+bool WizardFrame::ReplacePage(PageKind kind)
+{
+    std::unique_ptr<WizardPage> next = MakePage(kind);
+    if (!next->CreatePage())
         return false;
-    WizardPage* next = page.release();
-    WizardPage* previous = currentPage;
-    currentPage = next;
-    if (previous)
-        ::DestroyWindow(previous->hwnd());  // the old page deletes itself here
-    PlacePage(next);
+    leftPage_ = std::move(page_);
+    page_ = std::move(next);
+    pageKind_ = kind;
+    if (leftPage_)
+        ::DestroyWindow(leftPage_->hwnd());
+    PlacePage(page_.get());
     return true;
 }
 
@@ -120,8 +166,8 @@ void WizardFrame::ApplyButtons(PageKind page)
 bool WizardFrame::OnCommand(WORD id, WORD code)
 {
     if (id == IDC_NEXT && code == BN_CLICKED) {
-        if (currentPage)
-            currentPage->OnNext();
+        if (page_)
+            page_->OnNext();
         return true;
     }
     return Dialog::OnCommand(id, code);
@@ -129,15 +175,15 @@ bool WizardFrame::OnCommand(WORD id, WORD code)
 
 void WizardFrame::OnOK()
 {
-    if (currentPage)
-        currentPage->OnFrameOk();
+    if (page_)
+        page_->OnFrameOk();
     Dialog::OnOK();
 }
 
 void WizardFrame::OnCancel()
 {
-    if (!runFinished && currentPage)
-        currentPage->OnCancel();
+    if (!run_.runFinished && page_)
+        page_->OnCancel();
     Dialog::OnCancel();
 }
 
@@ -148,6 +194,13 @@ BOOL WizardFrame::DestroyWindow()
         return TRUE;
     }
     return Dialog::DestroyWindow();
+}
+
+void WizardFrame::ShowRun()
+{
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);  // a host need not have loaded them
+    DoModal();
 }
 
 int WizardFrame::DoModal()
@@ -168,7 +221,7 @@ int WizardFrame::DoModal()
         if (CreateIndirect(dialogTemplate, owner)) {
             CenterOnScreen();
             if (ContinueModal()) {
-                DWORD flags = startHidden ? 0 : framework::kModalShowOnIdle;
+                DWORD flags = run_.startHidden ? 0 : framework::kModalShowOnIdle;
                 if (GetWindowLongA(hwnd(), GWL_STYLE) & DS_NOIDLEMSG)
                     flags |= framework::kModalNoIdleMessage;
                 RunModalLoop(flags);
@@ -258,4 +311,4 @@ void WizardFrame::OnMouseNotify(LPARAM mouseMessage)
     }
 }
 
-void WizardFrame::OnNcDestroy() { instanceMutex.reset(); }
+void WizardFrame::OnNcDestroy() { run_.instanceMutex.reset(); }
