@@ -12,9 +12,11 @@
 #include "companions/common/language_resource.h"
 #include "framework/dialog.h"
 #include "framework/path.h"
+#include "framework/trace_log.h"
 #include "i18n/language.h"
 #include "wizard/download_page.h"
 #include "resources/resource.h"
+#include "support/debug_capture.h"
 #include "support/http_test_server.h"
 #include "support/notice_window.h"
 #include "support/registry.h"
@@ -505,3 +507,52 @@ TEST_F(Wizard, TheManifestUrlIsBuiltFromTheCompanyAndGoesThroughTheUsersProxy)
 }
 
 }  // namespace
+
+// The whole run as the export makes it, on a context of the test's own: its
+// host folder is swept and holds the test version, its user data folder gets
+// the log and the pending copy, and the hand-off names the company of the
+// data folder's VLNR.INI. Nothing comes from a module-wide state.
+TEST_F(Wizard, ARunTakesItsFoldersFromTheContextItIsHanded)
+{
+    const char kShellFolders[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    SavedRegValue commonAppData(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData");
+    WriteRegString(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData", folder / "Common");
+    folder.Write("Common\\Velnor\\VLNR.INI", "[Version]\r\npacket=1.0.0.5\r\ncompany=acme\r\n");
+    context.hostDirectory = folder / "Host";
+    folder.Write("Host\\VLNRTEST.VLT", "[VLTest]\r\nVersion=1005\r\n");
+    OfferUpdate();
+    struct Case {
+        const char* name;
+        const char* switches;
+        bool recorded;  // else started, as a test run does
+    } const cases[] = {
+        {"an automatic check", "/S 0 /URL ", true},
+        {"a test run", "/T 1 /URL ", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
+        std::string old = folder.Write("Host\\sub\\left.(old)", "x");
+        DeleteFileA((folder / "UserData\\VLNRUpdate.log").c_str());
+        DebugCapture capture;
+        {
+            framework::TraceLog log;
+            UpdateRun run(context);
+            WizardFrame frame(run);
+            run.Run((c.switches + server.Url("/manifest.ini")).c_str(), log, frame);
+            EXPECT_EQ(run.installedVersion, "1.0.0.5");
+        }
+        EXPECT_FALSE(FileExists(old)) << "the context's host folder is swept";
+        EXPECT_TRUE(FileExists(folder / "UserData\\VLNRUpdate.log"));
+        EXPECT_EQ(Recorded("UpdatePath").text(),
+                  c.recorded ? folder / "UserData\\VLNRUpdate\\VLNRUpdate.exe" : "");
+        if (!c.recorded) {
+            EXPECT_TRUE(PumpUntil([&] { return FileExists(temp + "VLNRUpdatePackT.exe.args"); }));
+        }
+        const std::string handOff = "Etadpu: http://update.velnor.example/vlnr/acme/mu/acme_mu.txt";
+        EXPECT_TRUE(PumpUntil([&] {
+            std::vector<std::string> texts = capture.Texts();
+            return std::find(texts.begin(), texts.end(), handOff) != texts.end();
+        }));
+    }
+}

@@ -7,6 +7,14 @@
 
 namespace {
 
+// The classes our templates use beyond the system's own: a host need not
+// have loaded the common controls.
+void RegisterControlClasses()
+{
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+}
+
 void RunUpdate(const char* commandLine)
 {
     framework::TraceLog log;  // first in, last out: it takes every line of the run
@@ -23,8 +31,11 @@ void RunUpdate(const char* commandLine)
         framework::DebugOutput("RD_XXXX return because the start-up failed");
         return;
     }
+    RegisterControlClasses();
     UpdateRun run(app->context);
-    WizardFrame frame(run);  // goes before the run: its window holds the mutex through the hand-off
+    // Destroyed before the run, after the hand-off: the mutex that the run
+    // takes is closed with the frame's window.
+    WizardFrame frame(run);
     run.Run(commandLine, log, frame);
 }
 

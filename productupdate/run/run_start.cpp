@@ -15,7 +15,7 @@ const char kTestMutex[] = "{4E7A2C19-6B3D-4F28-9C51-7D0E8A3B6F42}";
 
 }  // namespace
 
-std::string ReadSwitches(const char* commandLine, RunParameters& run)
+void ReadSwitches(const char* commandLine, RunParameters& run)
 {
     char value[260] = {};
     if (FindSwitchValue(commandLine, "S", value, sizeof value)) {
@@ -25,10 +25,9 @@ std::string ReadSwitches(const char* commandLine, RunParameters& run)
     }
     if (FindSwitchValue(commandLine, "T", value, sizeof value))
         run.testMode = atoi(value);
-    std::string url;
+    run.manifestUrlOverride.clear();
     if (FindSwitchValue(commandLine, "URL", value, sizeof value))
-        url = value;
-    return url;
+        run.manifestUrlOverride = value;
 }
 
 bool TakeInstanceMutex(RunParameters& run)

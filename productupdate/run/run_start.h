@@ -6,9 +6,9 @@
 
 #include "run_parameters.h"
 
-// Reads the run's switches into the run; returns the URL switch, empty when
-// there is none.
-std::string ReadSwitches(const char* commandLine, RunParameters& run);
+// Reads the run's switches into the run: shown or hidden, test mode, and the
+// manifest URL (empty without the switch).
+void ReadSwitches(const char* commandLine, RunParameters& run);
 
 // Only one run of a mode at a time, across processes. False, with the
 // mode's refusal traced, when another run holds the mode's mutex, or when

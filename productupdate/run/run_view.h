@@ -5,8 +5,9 @@
 
 class RunView {
 public:
-    // Runs the view's modal loop until the run has ended.
-    virtual void ShowRun() = 0;
+    // Runs the view's modal loop until the run has ended: IDOK when the run
+    // ended it, IDCANCEL after Cancel, -1 when the view broke.
+    virtual int DoModal() = 0;
 
 protected:
     ~RunView() = default;

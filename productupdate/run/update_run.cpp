@@ -30,7 +30,7 @@ void UpdateRun::Run(const char* commandLine, framework::TraceLog& log, RunView& 
 {
     if (!Start(commandLine, log))
         return;
-    view.ShowRun();  // the manifest and the package, through the steps below
+    view.DoModal();  // the manifest and the package, through the steps below
     framework::DebugOutput("BeforeFileUpdate");
     RunFileUpdate(iniFilePath);
 }
@@ -41,30 +41,23 @@ bool UpdateRun::Start(const char* commandLine, framework::TraceLog& log)
 {
     std::string dataDirectory;
     ResolveDataDirectory(dataDirectory);
-    // The run's values are kept only once this call owns its mode's mutex.
-    std::string iniFile = dataDirectory + "\\VLNR.INI";
+    iniFilePath = dataDirectory + "\\VLNR.INI";
     framework::DebugOutput("IniFilePath");
-    framework::DebugOutput(iniFile);
+    framework::DebugOutput(iniFilePath);
 
     SweepOldFiles(context_.hostDirectory);
-    std::string manifestUrl = ReadSwitches(commandLine, *this);
+    ReadSwitches(commandLine, *this);
     StartRunLog(log, *this, context_.userDataDirectory);
 
-    std::string version;
     if (testMode == 0) {
-        version = framework::ReadProfileString("Version", "packet", "0.0.0.1", iniFile);
-        if (!TakeInstanceMutex(*this))
-            return false;
-    } else {
-        if (!TakeInstanceMutex(*this))
-            return false;
-        version = TestVersion(context_.hostDirectory);
-        startHidden = 1;
-        interactive = 0;
+        installedVersion = framework::ReadProfileString("Version", "packet", "0.0.0.1", iniFilePath);
+        return TakeInstanceMutex(*this);
     }
-    iniFilePath = iniFile;
-    manifestUrlOverride = manifestUrl;
-    installedVersion = version;
+    if (!TakeInstanceMutex(*this))
+        return false;
+    installedVersion = TestVersion(context_.hostDirectory);
+    startHidden = 1;  // a test run is hidden whatever its switches say
+    interactive = 0;
     return true;
 }
 

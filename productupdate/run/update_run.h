@@ -39,7 +39,6 @@ public:
     Fetch PackageToFetch();
     StepOutcome PackageFetched(const std::optional<std::string>& packagePath);
 
-    const ModuleContext& context() const { return context_; }
     const Language& language() const { return context_.language; }
 
 private:

@@ -27,9 +27,7 @@ public:
 
     // Runs the wizard: IDOK when a page closed it, IDCANCEL after Cancel, -1
     // when the template is missing or the run broke. The window survives, hidden.
-    int DoModal();
-    // Registers the control classes our templates use, then runs the wizard.
-    void ShowRun() override;
+    int DoModal() override;
     // Closes the wizard: during a modal run it only ends the run.
     BOOL DestroyWindow() override;
 
