@@ -11,7 +11,7 @@
 #include "support/registry.h"
 #include "support/temp_folder.h"
 #include "signing/manifest_trust.h"
-#include "startup/module_state.h"
+#include "startup/module_context.h"
 #include "update_check/evaluate_manifest.h"
 #include "update_check/rollout.h"
 #include "update_check/version_compare.h"
@@ -94,7 +94,7 @@ protected:
         std::optional<UpdateManifest> accepted = AcceptManifest(path, "/m.ini", {});
         EXPECT_FALSE(FileExists(path)) << "the manifest is deleted whatever the outcome";
         EXPECT_TRUE(accepted) << "a module without a key takes any manifest it can read";
-        return accepted && EvaluateManifest(*accepted, run, force, urls, info);
+        return accepted && EvaluateManifest(context, *accepted, run, force, urls, info);
     }
     void RecordPending(const std::string& version, DWORD silent)
     {
@@ -105,6 +105,7 @@ protected:
 
     TempFolder folder;
     DebugCapture capture;
+    ModuleContext context;
     RunParameters run;
     int force = -1;
     std::vector<std::string> urls;
@@ -366,8 +367,7 @@ TEST_F(Decision, ARolloutHoldsBackInstallationsAtOrAboveItsShare)
 
 TEST_F(Decision, AWithdrawnPendingUpdateIsTakenBackBeforeTheDecision)
 {
-    ModuleState saved = Module();
-    Module().userDataDirectory = folder.path();
+    context.userDataDirectory = folder.path();
     std::string own = folder / "VLNRUpdate\\VLNRUpdate.exe";
     std::string elsewhere = folder / "elsewhere.exe";
     struct Case {
@@ -419,7 +419,6 @@ TEST_F(Decision, AWithdrawnPendingUpdateIsTakenBackBeforeTheDecision)
         EXPECT_EQ(std::count(traces.begin(), traces.end(), std::string(c.trace ? c.trace : "")),
                   c.trace ? 1 : 0);
     }
-    Module() = saved;
 }
 
 }  // namespace

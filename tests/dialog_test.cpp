@@ -6,7 +6,7 @@
 
 #include "framework/dialog.h"
 #include "resources/resource.h"
-#include "wizard/wizard_frame.h"
+#include "support/wizard_run.h"
 
 namespace {
 
@@ -116,6 +116,9 @@ int RunWithWatchdog(WizardFrame& frame)
 }
 
 class FailingFrame : public WizardFrame {
+public:
+    using WizardFrame::WizardFrame;
+
 protected:
     BOOL OnInitDialog() override { throw std::runtime_error("init"); }
 };
@@ -128,14 +131,16 @@ TEST(WizardFrame, ARunWhoseFirstPageCannotComeEndsWithMinusOne)
     progress.cbSize = sizeof progress;
     ASSERT_TRUE(GetClassInfoExA(controls, PROGRESS_CLASSA, &progress));
     ASSERT_TRUE(UnregisterClassA(PROGRESS_CLASSA, controls));
+    ModuleContext context;
     {
-        WizardFrame hidden;
+        WizardRun hidden(context, "", "");
         EXPECT_EQ(RunWithWatchdog(hidden), -1);
-        EXPECT_EQ(hidden.currentPage, nullptr);
+        EXPECT_EQ(hidden.CurrentPage(), nullptr);
     }
     RegisterClassExA(&progress);
 
-    FailingFrame throwing;
+    UpdateRun run(context);
+    FailingFrame throwing(run);
     EXPECT_EQ(RunWithWatchdog(throwing), -1) << "an exception in the modal run ends it";
 }
 

@@ -12,12 +12,11 @@
 #include "framework/path.h"
 #include "package/held_package.h"
 #include "package/update_record.h"
-#include "startup/module_state.h"
 #include "support/http_test_server.h"
 #include "support/process.h"
 #include "support/registry.h"
 #include "support/temp_folder.h"
-#include "wizard/wizard_frame.h"
+#include "support/wizard_run.h"
 
 namespace {
 
@@ -91,19 +90,14 @@ class Faults : public testing::Test {
 protected:
     void SetUp() override
     {
-        saved = Module();
         RecordEarlierUpdate();
-        Module().iniFilePath = folder / "VLNR.INI";
-        Module().userDataDirectory = folder / "UserData";
-        CreateDirectoryA(Module().userDataDirectory.c_str(), nullptr);
-        Module().manifestUrlOverride = server.Url("/manifest.ini");
-        Module().languageResource = nullptr;
+        context.userDataDirectory = folder / "UserData";
+        CreateDirectoryA(context.userDataDirectory.c_str(), nullptr);
         server.Serve("/redirect", Response(302, "", "Location: " + server.Url("/pack.exe") + "\r\n"));
         DeleteFileA(Package().c_str());
     }
     void TearDown() override
     {
-        Module() = saved;
         DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
         DeleteFileA(Package().c_str());
         RemoveDirectoryA(Package().c_str());
@@ -137,7 +131,7 @@ protected:
     // A hidden run with a watchdog: false when the run did not end on its own.
     bool RunEnds(DWORD limitMs = 120000)
     {
-        WizardFrame frame;
+        WizardRun frame(context, folder / "VLNR.INI", server.Url("/manifest.ini"));
         frame.installedVersion = "1.0.0.5";
         static WizardFrame* watched;
         watched = &frame;
@@ -149,7 +143,7 @@ protected:
         return result != IDABORT;
     }
 
-    ModuleState saved;
+    ModuleContext context;
     HttpTestServer server;
     TempFolder folder;
     std::vector<std::string> earlier;
@@ -259,7 +253,7 @@ TEST_F(Faults, AFailedCopyToTheUserDataFolderRecordsNothing)
     EXPECT_TRUE(RunEnds());
     EXPECT_EQ(Record(), earlier);
 
-    Module().userDataDirectory = "Q:\\no such drive";
+    context.userDataDirectory = "Q:\\no such drive";
     EXPECT_TRUE(RunEnds());
     EXPECT_EQ(Record(), earlier);
 }
@@ -288,7 +282,7 @@ TEST_F(Faults, ACopyThatFillsTheDiskKeepsThePendingUpdate)
     }
     WriteRegString(HKEY_CURRENT_USER, kUpdateKey, "UpdatePath", pending.c_str());
     earlier = Record();
-    Module().userDataDirectory = userData;
+    context.userDataDirectory = userData;
 
     server.Serve("/manifest.ini", Response(200, ::Manifest(server.Url("/pack.exe"))));
     server.Serve("/pack.exe", Response(200, Bytes(400000)));  // more than the disk holds

@@ -4,7 +4,6 @@
 
 #include "companions/common/language_resource.h"
 #include "i18n/language.h"
-#include "startup/module_state.h"
 #include "support/debug_capture.h"
 #include "support/temp_folder.h"
 
@@ -19,29 +18,25 @@ const char kWelcomeTip[] =
 
 class Lookups : public testing::Test {
 protected:
-    void SetUp() override { saved = Module(); }
-    void TearDown() override { Module() = saved; }
-
     void UseLibrary(int languageId)
     {
-        Module().languageResource = LoadLanguageLibrary(nullptr);
-        ASSERT_NE(Module().languageResource, nullptr) << "common.dll beside the test program";
-        Module().languageResource->Initialize();
-        Module().LanguageId = languageId;
+        language.resource = LoadLanguageLibrary(nullptr);
+        ASSERT_NE(language.resource, nullptr) << "common.dll beside the test program";
+        language.resource->Initialize();
+        language.id = languageId;
     }
 
-    ModuleState saved;
+    Language language;
 };
 
 TEST_F(Lookups, WithoutTheLibraryEveryLookupTakesItsFallback)
 {
     TempFolder empty;
     EXPECT_EQ(LoadLanguageLibrary(empty.path().c_str()), nullptr);
-    Module().languageResource = nullptr;
 
-    EXPECT_EQ(LoadLocalizedString("IDS_SEARCHERROR", 7), kSearchError);
-    EXPECT_EQ(LoadLocalizedString("IDC_NEXT", 3002), "") << "no string 3002 exists";
-    EXPECT_EQ(LoadLocalizedString("IDC_WELCOMETIP", 3007), "");
+    EXPECT_EQ(LoadLocalizedString(language, "IDS_SEARCHERROR", 7), kSearchError);
+    EXPECT_EQ(LoadLocalizedString(language, "IDC_NEXT", 3002), "") << "no string 3002 exists";
+    EXPECT_EQ(LoadLocalizedString(language, "IDC_WELCOMETIP", 3007), "");
 }
 
 // A copy of the library in the current folder, or on the search path, must
@@ -58,27 +53,28 @@ TEST_F(Lookups, TheLibraryIsLoadedFromAFullFolderOnly)
     for (const char* folder : {"", "Sub", ".\\Sub", "\\"})
         EXPECT_EQ(LoadLanguageLibrary(folder), nullptr) << "folder '" << folder << "'";
     SetCurrentDirectoryA(saved);
-    EXPECT_NE(LoadLanguageLibrary((current / "Sub").c_str()), nullptr) << "the copy loads";
-    FreeLibrary(Module().languageLibrary);
+    HMODULE copy = nullptr;
+    EXPECT_NE(LoadLanguageLibrary((current / "Sub").c_str(), &copy), nullptr) << "the copy loads";
+    FreeLibrary(copy);
 }
 
 TEST_F(Lookups, TheLibraryAnswersByLanguageSectionAndKey)
 {
     UseLibrary(2052);
-    EXPECT_EQ(LoadLocalizedString("IDC_NEXT", 3002), kNext);
-    EXPECT_EQ(LoadLocalizedString("IDC_WELCOMETIP", 3007), kWelcomeTip);
-    EXPECT_EQ(LoadLocalizedString("IDS_SEARCHERROR", 7), kSearchError);
+    EXPECT_EQ(LoadLocalizedString(language, "IDC_NEXT", 3002), kNext);
+    EXPECT_EQ(LoadLocalizedString(language, "IDC_WELCOMETIP", 3007), kWelcomeTip);
+    EXPECT_EQ(LoadLocalizedString(language, "IDS_SEARCHERROR", 7), kSearchError);
 
     UseLibrary(1033);
-    EXPECT_EQ(LoadLocalizedString("IDC_NEXT", 3002), "&Next >");
-    EXPECT_EQ(LoadLocalizedString("IDS_SEARCHERROR", 7), "The update check failed!");
-    EXPECT_EQ(LoadLocalizedString("IDC_QUERYING", 3009),
+    EXPECT_EQ(LoadLocalizedString(language, "IDC_NEXT", 3002), "&Next >");
+    EXPECT_EQ(LoadLocalizedString(language, "IDS_SEARCHERROR", 7), "The update check failed!");
+    EXPECT_EQ(LoadLocalizedString(language, "IDC_QUERYING", 3009),
               "Looking for the latest product and components, please wait.\n\n"
               "This may take a few minutes.");
 
     UseLibrary(1234);  // a language without a file
-    EXPECT_EQ(LoadLocalizedString("IDS_SEARCHERROR", 7), kSearchError);
-    EXPECT_EQ(LoadLocalizedString("IDC_NEXT", 3002), "");
+    EXPECT_EQ(LoadLocalizedString(language, "IDS_SEARCHERROR", 7), kSearchError);
+    EXPECT_EQ(LoadLocalizedString(language, "IDC_NEXT", 3002), "");
 }
 
 TEST_F(Lookups, AnEmptyTextFallsBackToTheStringTable)
@@ -89,25 +85,24 @@ TEST_F(Lookups, AnEmptyTextFallsBackToTheStringTable)
         CopyFileTo(scratch.Write("4242.lng", "[Frame]\nIDC_NEXT=\nIDS_SEARCHERROR=\n"), file);
     }
     UseLibrary(4242);
-    EXPECT_EQ(LoadLocalizedString("IDC_NEXT", 3002), "");
-    EXPECT_EQ(LoadLocalizedString("IDS_SEARCHERROR", 7), kSearchError);
+    EXPECT_EQ(LoadLocalizedString(language, "IDC_NEXT", 3002), "");
+    EXPECT_EQ(LoadLocalizedString(language, "IDS_SEARCHERROR", 7), kSearchError);
     DeleteFileA(file.c_str());
 }
 
 TEST_F(Lookups, ItemTextIsAlwaysReplaced)
 {
-    Module().languageResource = nullptr;
     HWND parent = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
                                 nullptr);
     HWND edit = CreateWindowA("STATIC", "template text", WS_CHILD, 0, 0, 10, 10, parent,
                               reinterpret_cast<HMENU>(3002), nullptr, nullptr);
-    SetLocalizedItemText(parent, 3002, "IDC_NEXT");
+    SetLocalizedItemText(language, parent, 3002, "IDC_NEXT");
     char text[64];
     GetWindowTextA(edit, text, sizeof text);
     EXPECT_STREQ(text, "");
 
     UseLibrary(2052);
-    SetLocalizedItemText(parent, 3002, "IDC_NEXT");
+    SetLocalizedItemText(language, parent, 3002, "IDC_NEXT");
     GetWindowTextA(edit, text, sizeof text);
     EXPECT_STREQ(text, kNext);
     DestroyWindow(parent);
@@ -148,15 +143,14 @@ TEST(LanguageLibrary, InitializeAndLookupTextSitAtPositionsTwoAndSeven)
 // the key, and its texts must come back.
 TEST_F(Lookups, AnOrdinaryCppLibraryGetsTheLookupsAndGivesTheTexts)
 {
-    Module().languageResource = LoadLanguageLibrary((ProgramFolder() + "\\plain-language").c_str());
-    ASSERT_NE(Module().languageResource, nullptr);
-    Module().languageResource->Initialize();
-    Module().LanguageId = 2052;
+    language.resource = LoadLanguageLibrary((ProgramFolder() + "\\plain-language").c_str());
+    ASSERT_NE(language.resource, nullptr);
+    language.resource->Initialize();
     DebugCapture capture;
     const char* keys[] = {"IDC_NEXT", "IDS_SEARCHERROR", "IDC_WELCOMETIP"};
     std::vector<std::string> expected;
     for (const char* key : keys) {
-        EXPECT_EQ(LoadLocalizedString(key, 7), std::string("plain ") + key);
+        EXPECT_EQ(LoadLocalizedString(language, key, 7), std::string("plain ") + key);
         expected.push_back(std::string("lookup 2052 Frame ") + key);
     }
     EXPECT_EQ(capture.Texts(), expected);

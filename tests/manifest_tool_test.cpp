@@ -14,7 +14,7 @@
 #include "manifest_input.h"
 #include "report.h"
 #include "signing/manifest_signature.h"
-#include "startup/module_state.h"
+#include "startup/module_context.h"
 #include "support/debug_capture.h"
 #include "support/process.h"
 #include "support/registry.h"
@@ -98,11 +98,7 @@ private:
 class ManifestTool : public testing::Test {
 protected:
     void SetUp() override { DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey); }
-    void TearDown() override
-    {
-        DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
-        Module().updateKeys.clear();
-    }
+    void TearDown() override { DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey); }
 
     std::string Write(const std::string& text) { return folder.Write("m" + std::to_string(++count) + ".ini", text); }
 
@@ -131,7 +127,8 @@ protected:
         if (capture)
             Drain();
         std::optional<UpdateManifest> accepted = AcceptManifest(Write(manifest), "/m.ini", {});
-        e.result = accepted && EvaluateManifest(*accepted, e.run, e.force, e.urls, e.info);
+        e.result = accepted &&
+                   EvaluateManifest(ModuleContext{}, *accepted, e.run, e.force, e.urls, e.info);
         if (capture)
             e.trace = capture->Texts();
         return e;

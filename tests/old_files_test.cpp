@@ -10,7 +10,6 @@
 #include "framework/handles.h"
 
 #include "entry/old_files.h"
-#include "startup/module_state.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -66,17 +65,6 @@ TEST(OldFiles, AFileThatCannotBeDeletedStaysAndTheSweepGoesOn)
         EXPECT_FALSE(FileExists(file)) << file;
 }
 
-TEST(OldFiles, WithoutARootArgumentTheHostDirectoryIsSwept)
-{
-    TempFolder host;
-    std::string file = host.Write("z.(old)", "z");
-    std::string saved = Module().hostDirectory;
-    Module().hostDirectory = host.path();
-    SweepOldFiles(nullptr);
-    Module().hostDirectory = saved;
-    EXPECT_FALSE(FileExists(file));
-}
-
 TEST(OldFiles, AnEmptyOrMissingRootSweepsNothing)
 {
     TempFolder folder;
@@ -92,11 +80,7 @@ TEST(OldFiles, AnEmptyOrMissingRootSweepsNothing)
     char saved[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, saved);
     SetCurrentDirectoryA(folder.path().c_str());
-    std::string savedHost = Module().hostDirectory;
-    Module().hostDirectory.clear();
     SweepOldFiles("");
-    SweepOldFiles(nullptr);
-    Module().hostDirectory = savedHost;
     SetCurrentDirectoryA(saved);
     EXPECT_TRUE(FileExists(file));
 

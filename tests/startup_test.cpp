@@ -2,10 +2,9 @@
 // directory, and each fallback, on the real registry of the Wine prefix.
 #include <gtest/gtest.h>
 
-#include "framework/app.h"
 #include "framework/path.h"
 #include "startup/directories.h"
-#include "startup/module_state.h"
+#include "startup/update_app.h"
 #include "support/registry.h"
 #include "support/temp_folder.h"
 
@@ -38,14 +37,14 @@ protected:
     void SetUp() override
     {
         DeleteRegTree(HKEY_CLASSES_ROOT, kServerKeyRoot);
-        Module().installDirectory.clear();
     }
     void TearDown() override
     {
         DeleteRegTree(HKEY_CLASSES_ROOT, kServerKeyRoot);
         DeleteFileA(componentBesideUs.c_str());
-        Module().installDirectory.clear();
     }
+
+    ModuleContext context;
 
     std::string componentBesideUs = ProgramFolder() + "\\OrlithEWA.OCX";
     SavedRegValue commonFiles{HKEY_LOCAL_MACHINE, kCurrentVersion, "CommonFilesDir"};
@@ -54,11 +53,11 @@ protected:
 TEST_F(InstallDirectory, IsTheFolderOfTheRegisteredComponent)
 {
     WriteRegString(HKEY_CLASSES_ROOT, kServerKey, nullptr, "C:\\X\\Y\\comp.ocx");
-    EXPECT_EQ(GetInstallDirectory(), "C:\\X\\Y");
+    EXPECT_EQ(GetInstallDirectory(context), "C:\\X\\Y");
 
     // Found once, then kept for the life of the module.
     WriteRegString(HKEY_CLASSES_ROOT, kServerKey, nullptr, "C:\\Other\\comp.ocx");
-    EXPECT_EQ(GetInstallDirectory(), "C:\\X\\Y");
+    EXPECT_EQ(GetInstallDirectory(context), "C:\\X\\Y");
 }
 
 TEST_F(InstallDirectory, IsTheModulesFolderWhenTheComponentLiesThere)
@@ -66,17 +65,17 @@ TEST_F(InstallDirectory, IsTheModulesFolderWhenTheComponentLiesThere)
     TempFolder unused;
     CopyFileTo(unused.Write("c", "x"), componentBesideUs);
     WriteRegString(HKEY_LOCAL_MACHINE, kCurrentVersion, "CommonFilesDir", "C:\\Common");
-    EXPECT_EQ(GetInstallDirectory(), ProgramFolder());
+    EXPECT_EQ(GetInstallDirectory(context), ProgramFolder());
 }
 
 TEST_F(InstallDirectory, FallsBackToTheCommonFilesAndThenToTheModulesFolder)
 {
     WriteRegString(HKEY_LOCAL_MACHINE, kCurrentVersion, "CommonFilesDir", "C:\\Common");
-    EXPECT_EQ(GetInstallDirectory(), "C:\\Common\\Orlith\\Quenby");
+    EXPECT_EQ(GetInstallDirectory(context), "C:\\Common\\Orlith\\Quenby");
 
-    Module().installDirectory.clear();
+    context.installDirectory.clear();
     DeleteRegValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "CommonFilesDir");
-    EXPECT_EQ(GetInstallDirectory(), ProgramFolder());
+    EXPECT_EQ(GetInstallDirectory(context), ProgramFolder());
 }
 
 // A bare file name or a relative path would put the install folder wherever the
@@ -87,18 +86,18 @@ TEST_F(InstallDirectory, AnEmptyOrRelativeSourceIsPassedOver)
     for (const char* registered :
          {"comp.ocx", "Sub\\comp.ocx", "\\Rooted\\comp.ocx", "C:comp.ocx"}) {
         WriteRegString(HKEY_CLASSES_ROOT, kServerKey, nullptr, registered);
-        Module().installDirectory.clear();
-        EXPECT_EQ(GetInstallDirectory(), "C:\\Common\\Orlith\\Quenby") << registered;
+        context.installDirectory.clear();
+        EXPECT_EQ(GetInstallDirectory(context), "C:\\Common\\Orlith\\Quenby") << registered;
     }
     WriteRegString(HKEY_CLASSES_ROOT, kServerKey, nullptr, "\\\\server\\share\\comp.ocx");
-    Module().installDirectory.clear();
-    EXPECT_EQ(GetInstallDirectory(), "\\\\server\\share");
+    context.installDirectory.clear();
+    EXPECT_EQ(GetInstallDirectory(context), "\\\\server\\share");
 
     DeleteRegTree(HKEY_CLASSES_ROOT, kServerKeyRoot);
     for (const char* commonFiles : {"", "Common"}) {
         WriteRegString(HKEY_LOCAL_MACHINE, kCurrentVersion, "CommonFilesDir", commonFiles);
-        Module().installDirectory.clear();
-        EXPECT_EQ(GetInstallDirectory(), ProgramFolder())
+        context.installDirectory.clear();
+        EXPECT_EQ(GetInstallDirectory(context), ProgramFolder())
             << "CommonFilesDir '" << commonFiles << "'";
     }
 }
@@ -117,27 +116,28 @@ class UserDirectories : public testing::Test {
 protected:
     SavedRegValue appData{HKEY_CURRENT_USER, "Volatile Environment", "APPDATA"};
     TempFolder folder;
+    ModuleContext context;
 };
 
 TEST_F(UserDirectories, UserDataIsVelnorUnderTheApplicationData)
 {
     WriteRegString(HKEY_CURRENT_USER, "Volatile Environment", "APPDATA", folder.path());
-    ResolveUserDirectories();
-    EXPECT_EQ(Module().hostDirectory, ProgramFolder());
-    EXPECT_EQ(Module().userDataDirectory, folder / "Velnor");
+    ResolveUserDirectories(context);
+    EXPECT_EQ(context.hostDirectory, ProgramFolder());
+    EXPECT_EQ(context.userDataDirectory, folder / "Velnor");
     EXPECT_TRUE(PathIsDirectoryA((folder / "Velnor").c_str()));
 }
 
 TEST_F(UserDirectories, UserDataIsTheHostDirectoryWithoutAnExistingApplicationData)
 {
     WriteRegString(HKEY_CURRENT_USER, "Volatile Environment", "APPDATA", folder / "missing");
-    ResolveUserDirectories();
-    EXPECT_EQ(Module().userDataDirectory, ProgramFolder());
+    ResolveUserDirectories(context);
+    EXPECT_EQ(context.userDataDirectory, ProgramFolder());
     EXPECT_FALSE(FileExists(folder / "missing"));
 
     DeleteRegValue(HKEY_CURRENT_USER, "Volatile Environment", "APPDATA");
-    ResolveUserDirectories();
-    EXPECT_EQ(Module().userDataDirectory, ProgramFolder());
+    ResolveUserDirectories(context);
+    EXPECT_EQ(context.userDataDirectory, ProgramFolder());
 }
 
 TEST_F(UserDirectories, ARelativeApplicationDataIsNone)
@@ -145,8 +145,8 @@ TEST_F(UserDirectories, ARelativeApplicationDataIsNone)
     CreateDirectoryA((folder / "Relative").c_str(), nullptr);
     CurrentFolder current(folder.path());
     WriteRegString(HKEY_CURRENT_USER, "Volatile Environment", "APPDATA", "Relative");
-    ResolveUserDirectories();
-    EXPECT_EQ(Module().userDataDirectory, ProgramFolder());
+    ResolveUserDirectories(context);
+    EXPECT_EQ(context.userDataDirectory, ProgramFolder());
     EXPECT_FALSE(FileExists(folder / "Relative\\Velnor"));
 }
 
@@ -194,25 +194,24 @@ TEST_F(DataDirectory, AnEmptyOrRelativeCommonAppDataIsPassedOver)
 
 TEST(LanguageId, IsReadFromConfigIniInTheInstallDirectory)
 {
-    ModuleState saved = Module();
+    ModuleContext context;
     TempFolder install;
     install.Write("config.ini", "[Other_Param]\r\nLanguageID=1033\r\n");
-    Module().installDirectory = install.path();
-    framework::App::Current()->InitInstance();
-    EXPECT_EQ(Module().LanguageId, 1033);
-    EXPECT_EQ(Module().languageResource, nullptr) << "no common.dll in the install directory";
+    context.installDirectory = install.path();
+    StartModule(context);
+    EXPECT_EQ(context.language.id, 1033);
+    EXPECT_EQ(context.language.resource, nullptr) << "no common.dll in the install directory";
 
     DeleteFileA((install / "config.ini").c_str());
-    framework::App::Current()->InitInstance();
-    EXPECT_EQ(Module().LanguageId, 2052);
+    StartModule(context);
+    EXPECT_EQ(context.language.id, 2052);
 
     // A relative install folder names no config.ini, not one in the current folder.
     install.Write("Sub\\config.ini", "[Other_Param]\r\nLanguageID=1033\r\n");
     CurrentFolder current(install.path());
-    Module().installDirectory = "Sub";
-    framework::App::Current()->InitInstance();
-    EXPECT_EQ(Module().LanguageId, 2052);
-    Module() = saved;
+    context.installDirectory = "Sub";
+    StartModule(context);
+    EXPECT_EQ(context.language.id, 2052);
 }
 
 }  // namespace

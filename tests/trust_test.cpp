@@ -13,12 +13,11 @@
 #include "signing/manifest_signature.h"
 #include "signing/manifest_trust.h"
 #include "update_check/manifest_location.h"
-#include "startup/module_state.h"
 #include "support/debug_capture.h"
 #include "support/http_test_server.h"
 #include "support/registry.h"
 #include "support/temp_folder.h"
-#include "wizard/wizard_frame.h"
+#include "support/wizard_run.h"
 
 namespace {
 
@@ -36,33 +35,28 @@ class Trust : public testing::Test {
 protected:
     void SetUp() override
     {
-        saved = Module();
         DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
         WriteRegDword(HKEY_CURRENT_USER, kSettings, "ProxyEnable", 1);
         WriteRegString(HKEY_CURRENT_USER, kSettings, "ProxyServer", "127.0.0.1:" + std::to_string(server.port()));
-        Module().iniFilePath = folder / "VLNR.INI";
-        Module().userDataDirectory = folder / "UserData";
-        CreateDirectoryA(Module().userDataDirectory.c_str(), nullptr);
-        Module().manifestUrlOverride = kManifest;
-        Module().languageResource = nullptr;
-        Module().updateKeys = {*PublicKeyFromPem(Fixture("key-public.pem"))};
+        context.userDataDirectory = folder / "UserData";
+        CreateDirectoryA(context.userDataDirectory.c_str(), nullptr);
+        context.updateKeys = {*PublicKeyFromPem(Fixture("key-public.pem"))};
         DeleteFileA(download.c_str());
     }
     void TearDown() override
     {
-        Module() = saved;
         DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
     }
 
     // A hidden run of installed 1.0.0.5 against this manifest and package,
-    // served at the URL the run fetches (the URL switch's, unless cleared).
+    // served at the URL the run fetches (manifestUrl, the URL switch's, unless cleared).
     void Run(const std::string& manifest, const std::string& package, const std::string& url = kManifest)
     {
         server.Serve(url, Response(200, manifest));
         server.Serve(kPackage, Response(200, package));
         capture.Clear();
         size_t before = server.Targets().size();
-        WizardFrame frame;
+        WizardRun frame(context, folder / "VLNR.INI", manifestUrl);
         frame.installedVersion = "1.0.0.5";
         frame.DoModal();
         Sleep(100);  // the worker's last trace line
@@ -74,7 +68,7 @@ protected:
     void Forget()
     {
         DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
-        DeleteFileA((Module().userDataDirectory + "\\VLNRUpdate\\VLNRUpdate.exe").c_str());
+        DeleteFileA((context.userDataDirectory + "\\VLNRUpdate\\VLNRUpdate.exe").c_str());
     }
     bool Recorded() const { return ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, "HasUpdate").has_value(); }
     void ExpectRefused(const std::string& why)
@@ -82,10 +76,11 @@ protected:
         EXPECT_THAT(traces, Contains(why));
         EXPECT_FALSE(Recorded()) << why;
         EXPECT_FALSE(FileExists(download)) << why << ": no partial file";
-        EXPECT_FALSE(FileExists(Module().userDataDirectory + "\\VLNRUpdate\\VLNRUpdate.exe")) << why;
+        EXPECT_FALSE(FileExists(context.userDataDirectory + "\\VLNRUpdate\\VLNRUpdate.exe")) << why;
     }
 
-    ModuleState saved;
+    ModuleContext context;
+    std::string manifestUrl = kManifest;
     SavedRegValue proxyEnable{HKEY_CURRENT_USER, kSettings, "ProxyEnable"};
     SavedRegValue proxyServer{HKEY_CURRENT_USER, kSettings, "ProxyServer"};
     HttpTestServer server;
@@ -103,7 +98,7 @@ TEST_F(Trust, ASignedManifestAndItsPinnedPackageAreRecorded)
     EXPECT_THAT(traces, Contains("Manifest signature verified"));
     EXPECT_THAT(traces, Contains("Package digest verified"));
     EXPECT_TRUE(Recorded());
-    EXPECT_EQ(ReadFileBytes(Module().userDataDirectory + "\\VLNRUpdate\\VLNRUpdate.exe"), package);
+    EXPECT_EQ(ReadFileBytes(context.userDataDirectory + "\\VLNRUpdate\\VLNRUpdate.exe"), package);
     EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, kSerials, "/m.ini")->text(), "5") << "kept for the channel";
 }
 
@@ -160,7 +155,7 @@ TEST_F(Trust, ASignedManifestIsTakenOnlyForItsOwnChannel)
     }
 
     // Without the URL switch the channel is the company's manifest path.
-    Module().manifestUrlOverride.clear();
+    manifestUrl.clear();
     folder.Write("VLNR.INI", "[Version]\r\ncompany=a\r\n");
     const char kCompanyA[] = "http://update.velnor.example/vlnr/a/all/a_all.ini";
     Run(Fixture("run-other-channel-signed.ini"), package, kCompanyA);
@@ -284,7 +279,7 @@ TEST_F(Trust, APackageUnlikeItsPinIsRefused)
 
 TEST_F(Trust, WithoutAKeyTheNetworkIsTrustedButAPinIsStillChecked)
 {
-    Module().updateKeys.clear();
+    context.updateKeys.clear();
     Run(Fixture("run.ini"), package);
     EXPECT_TRUE(Recorded()) << "an unsigned manifest, as older modules took it";
     EXPECT_THAT(traces, testing::Not(Contains("Manifest signature verified")));
@@ -312,8 +307,8 @@ TEST_F(Trust, AModuleWhoseKeyDoesNotReadRefusesEveryManifest)
     FreeLibrary(junk);
     EXPECT_FALSE(HasUnreadableUpdateKey(GetModuleHandleA(nullptr))) << "no key at all is no broken key";
 
-    Module().updateKeys.clear();
-    Module().updateKeyUnreadable = true;
+    context.updateKeys.clear();
+    context.updateKeyUnreadable = true;
     for (const char* manifest : {"run.ini", "run-signed.ini"}) {
         Forget();
         Run(Fixture(manifest), package);
@@ -325,7 +320,7 @@ TEST_F(Trust, AModuleWhoseKeyDoesNotReadRefusesEveryManifest)
 // A manifest that a keyed module does not trust takes nothing back either.
 TEST_F(Trust, AnUntrustedManifestWithdrawsNothing)
 {
-    std::string copy = Module().userDataDirectory + "\\VLNRUpdate\\VLNRUpdate.exe";
+    std::string copy = context.userDataDirectory + "\\VLNRUpdate\\VLNRUpdate.exe";
     folder.Write("UserData\\VLNRUpdate\\VLNRUpdate.exe", "pending");
     WriteRegDword(HKEY_CURRENT_USER, kUpdateKey, "HasUpdate", 1);
     WriteRegString(HKEY_CURRENT_USER, kUpdateKey, "UpdateVersion", "1.0.0.6");
@@ -342,7 +337,7 @@ TEST_F(Trust, AnUntrustedManifestWithdrawsNothing)
 // than fetching it unchecked as modules from before pinning did.
 TEST_F(Trust, WithoutAKeyAnUnreadablePinStillRefusesThePackage)
 {
-    Module().updateKeys.clear();
+    context.updateKeys.clear();
     std::string run = Fixture("run.ini");
     for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{
              {"size=6000", "size=6000 bytes"}, {"sha256=", "sha256=z"}}) {

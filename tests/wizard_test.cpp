@@ -12,16 +12,18 @@
 #include "companions/common/language_resource.h"
 #include "framework/dialog.h"
 #include "framework/path.h"
+#include "framework/trace_log.h"
 #include "i18n/language.h"
-#include "package/download_page.h"
+#include "wizard/download_page.h"
 #include "resources/resource.h"
-#include "startup/module_state.h"
+#include "support/debug_capture.h"
 #include "support/http_test_server.h"
 #include "support/notice_window.h"
 #include "support/registry.h"
 #include "support/temp_folder.h"
+#include "support/wizard_run.h"
 #include "support/ui_script.h"
-#include "update_check/query_page.h"
+#include "wizard/query_page.h"
 #include "wizard/wizard_frame.h"
 #include "wizard/wizard_page.h"
 
@@ -40,10 +42,13 @@ std::string Manifest(const std::string& version, const std::string& packageUrl, 
 
 int CurrentTemplate(const WizardFrame& frame)
 {
-    return frame.currentPage ? static_cast<int>(frame.currentPage->templateId()) : 0;
+    return frame.CurrentPage() ? static_cast<int>(frame.CurrentPage()->templateId()) : 0;
 }
 
-HWND PageWindow(const WizardFrame& frame) { return frame.currentPage ? frame.currentPage->hwnd() : nullptr; }
+HWND PageWindow(const WizardFrame& frame)
+{
+    return frame.CurrentPage() ? frame.CurrentPage()->hwnd() : nullptr;
+}
 
 // A script step: once the frame shows, Next on the welcome page.
 std::function<bool()> NextOnceShown(const WizardFrame& frame)
@@ -65,20 +70,15 @@ class Wizard : public testing::Test {
 protected:
     void SetUp() override
     {
-        saved = Module();
         DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
-        Module().iniFilePath = folder / "VLNR.INI";
-        Module().userDataDirectory = folder / "UserData";
-        CreateDirectoryA(Module().userDataDirectory.c_str(), nullptr);
-        Module().manifestUrlOverride = server.Url("/manifest.ini");
-        Module().languageResource = nullptr;
+        context.userDataDirectory = folder / "UserData";
+        CreateDirectoryA(context.userDataDirectory.c_str(), nullptr);
         package = ReadFileBytes(ProgramFolder() + "\\record_args.exe");
         for (const char* name : {"VLNRUpdatePack.exe", "VLNRUpdatePackT.exe", "VLNRUpdatePackT.exe.args"})
             DeleteFileA((framework::TempFolder() + name).c_str());
     }
     void TearDown() override
     {
-        Module() = saved;
         DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
     }
 
@@ -131,7 +131,13 @@ protected:
         return ReadRegValue(HKEY_CURRENT_USER, kUpdateKey, name).value_or(RegValue{});
     }
 
-    ModuleState saved;
+    // A hidden run of this test's installation against its server.
+    WizardRun NewRun()
+    {
+        return WizardRun(context, folder / "VLNR.INI", server.Url("/manifest.ini"));
+    }
+
+    ModuleContext context;
     HttpTestServer server;
     TempFolder folder;
     std::string package;
@@ -141,7 +147,7 @@ protected:
 TEST_F(Wizard, HiddenRunWithAnUpdateDownloadsCopiesAndRecordsWithoutAWindow)
 {
     OfferUpdate(1, 0);
-    WizardFrame frame;
+    WizardRun frame = NewRun();
     frame.installedVersion = "1.0.0.5";
     ShowWatch watch;
     EXPECT_EQ(frame.DoModal(), IDOK);
@@ -170,7 +176,7 @@ TEST_F(Wizard, HiddenRunsWithoutAnUpdateOrWithoutAManifestEndQuietly)
 {
     server.Serve("/manifest.ini", Response(200, Manifest("1.0.0.6", server.Url("/pack.exe"))));
     {
-        WizardFrame frame;
+        WizardRun frame = NewRun();
         frame.installedVersion = "1.0.0.6";
         ShowWatch watch;
         EXPECT_EQ(frame.DoModal(), IDOK);
@@ -180,7 +186,7 @@ TEST_F(Wizard, HiddenRunsWithoutAnUpdateOrWithoutAManifestEndQuietly)
     }
     server.Serve("/manifest.ini", Response(404, "gone"));
     {
-        WizardFrame frame;
+        WizardRun frame = NewRun();
         frame.installedVersion = "1.0.0.5";
         ShowWatch watch;
         EXPECT_EQ(frame.DoModal(), IDOK);
@@ -196,7 +202,7 @@ TEST_F(Wizard, ShownRunGoesFromWelcomeThroughTheQueryToUpToDate)
     ScriptedResponse manifest = Response(200, std::string(2046, ';') + "\r\n" + Manifest("1.0.0.6", "http://x/"));
     manifest.pauseAfter = 1023;
     server.Serve("/manifest.ini", manifest);
-    WizardFrame frame;
+    WizardRun frame = NewRun();
     frame.startHidden = 0;
     frame.interactive = 1;
     frame.installedVersion = "1.0.0.6";
@@ -271,7 +277,7 @@ TEST_F(Wizard, ShownRunsThatFailEndOnTheErrorPage)
         SCOPED_TRACE(c.name);
         server.Serve("/manifest.ini", c.manifest);
         server.Serve("/pack.exe", c.package);
-        WizardFrame frame;
+        WizardRun frame = NewRun();
         frame.startHidden = 0;
         frame.interactive = 1;
         frame.installedVersion = "1.0.0.5";
@@ -298,7 +304,7 @@ TEST_F(Wizard, ShownRunsThatFailEndOnTheErrorPage)
 
 TEST_F(Wizard, EnterAndEscapeDoNothingAnywhere)
 {
-    WizardFrame frame;
+    WizardRun frame = NewRun();
     frame.startHidden = 0;
     UiScript script;
     auto press = [](HWND target, WPARAM key) {
@@ -336,7 +342,7 @@ TEST_F(Wizard, CancelWhileDownloadingEndsAtOnceAndRecordsNothing)
     slow.pauseAfter = package.size() / 2;
     server.Serve("/pack.exe", slow);
     {
-        WizardFrame frame;
+        WizardRun frame = NewRun();
         frame.startHidden = 0;
         frame.installedVersion = "1.0.0.5";
         UiScript script;
@@ -364,7 +370,7 @@ TEST_F(Wizard, DestroyingTheFrameDestroysItsLastPageAndClosesTheMutex)
     const char kMutex[] = "VelnorWizardTestMutex";
     HWND page = nullptr;
     {
-        WizardFrame frame;
+        WizardRun frame = NewRun();
         frame.instanceMutex.reset(CreateMutexA(nullptr, FALSE, kMutex));
         frame.DoModal();
         page = PageWindow(frame);
@@ -398,7 +404,7 @@ TEST_F(Wizard, TestModeStartsThePackageWithItsQuotedPathAndRecordsNothing)
 {
     server.Serve("/manifest.ini", Response(200, Manifest("1.0.0.5", server.Url("/pack.exe"))));
     server.Serve("/pack.exe", Response(200, package));
-    WizardFrame frame;
+    WizardRun frame = NewRun();
     frame.testMode = 1;
     frame.installedVersion = "1.0.0.5";  // test mode goes on without a newer version
     EXPECT_EQ(frame.DoModal(), IDOK);
@@ -415,11 +421,11 @@ TEST_F(Wizard, LabelsComeFromTheLanguageLibraryOrKeepTheirSenseWithoutIt)
         std::string next, back, ok, cancel, help;
     };
     auto labelsOf = [&](int languageId, bool library) {
-        Module().languageResource = library ? LoadLanguageLibrary(nullptr) : nullptr;
-        if (Module().languageResource)
-            Module().languageResource->Initialize();
-        Module().LanguageId = languageId;
-        WizardFrame frame;
+        context.language.resource = library ? LoadLanguageLibrary(nullptr) : nullptr;
+        if (context.language.resource)
+            context.language.resource->Initialize();
+        context.language.id = languageId;
+        WizardRun frame = NewRun();
         frame.startHidden = 0;
         Labels labels;
         UiScript script;
@@ -454,7 +460,7 @@ TEST_F(Wizard, TheTrayMessageShowsAndMinimisesAHiddenFrame)
     ScriptedResponse manifest = Response(200, Manifest("1.0.0.6", "http://x/"));
     manifest.pauseAfter = 0;
     server.Serve("/manifest.ini", manifest);
-    WizardFrame frame;
+    WizardRun frame = NewRun();
     frame.installedVersion = "1.0.0.6";
     UiScript script;
     script
@@ -487,12 +493,12 @@ TEST_F(Wizard, TheManifestUrlIsBuiltFromTheCompanyAndGoesThroughTheUsersProxy)
     WriteRegDword(HKEY_CURRENT_USER, settings, "ProxyEnable", 1);
     WriteRegString(HKEY_CURRENT_USER, settings, "ProxyServer", "127.0.0.1:" + std::to_string(server.port()));
     folder.Write("VLNR.INI", "[Version]\r\ncompany=acme\r\n");
-    Module().manifestUrlOverride.clear();
 
     server.Serve("http://update.velnor.example/vlnr/acme/all/acme_all.ini",
                  Response(200, Manifest("1.0.0.6", "http://update.velnor.example/pack.exe")));
     server.Serve("http://update.velnor.example/pack.exe", Response(200, package));
-    WizardFrame frame;
+    WizardRun frame = NewRun();
+    frame.manifestUrlOverride.clear();
     frame.installedVersion = "1.0.0.5";
     frame.DoModal();
     EXPECT_THAT(server.Targets(), testing::ElementsAre("http://update.velnor.example/vlnr/acme/all/acme_all.ini",
@@ -501,3 +507,52 @@ TEST_F(Wizard, TheManifestUrlIsBuiltFromTheCompanyAndGoesThroughTheUsersProxy)
 }
 
 }  // namespace
+
+// The whole run as the export makes it, on a context of the test's own: its
+// host folder is swept and holds the test version, its user data folder gets
+// the log and the pending copy, and the hand-off names the company of the
+// data folder's VLNR.INI. Nothing comes from a module-wide state.
+TEST_F(Wizard, ARunTakesItsFoldersFromTheContextItIsHanded)
+{
+    const char kShellFolders[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    SavedRegValue commonAppData(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData");
+    WriteRegString(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData", folder / "Common");
+    folder.Write("Common\\Velnor\\VLNR.INI", "[Version]\r\npacket=1.0.0.5\r\ncompany=acme\r\n");
+    context.hostDirectory = folder / "Host";
+    folder.Write("Host\\VLNRTEST.VLT", "[VLTest]\r\nVersion=1005\r\n");
+    OfferUpdate();
+    struct Case {
+        const char* name;
+        const char* switches;
+        bool recorded;  // else started, as a test run does
+    } const cases[] = {
+        {"an automatic check", "/S 0 /URL ", true},
+        {"a test run", "/T 1 /URL ", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteRegTree(HKEY_CURRENT_USER, kUpdateKey);
+        std::string old = folder.Write("Host\\sub\\left.(old)", "x");
+        DeleteFileA((folder / "UserData\\VLNRUpdate.log").c_str());
+        DebugCapture capture;
+        {
+            framework::TraceLog log;
+            UpdateRun run(context);
+            WizardFrame frame(run);
+            run.Run((c.switches + server.Url("/manifest.ini")).c_str(), log, frame);
+            EXPECT_EQ(run.installedVersion, "1.0.0.5");
+        }
+        EXPECT_FALSE(FileExists(old)) << "the context's host folder is swept";
+        EXPECT_TRUE(FileExists(folder / "UserData\\VLNRUpdate.log"));
+        EXPECT_EQ(Recorded("UpdatePath").text(),
+                  c.recorded ? folder / "UserData\\VLNRUpdate\\VLNRUpdate.exe" : "");
+        if (!c.recorded) {
+            EXPECT_TRUE(PumpUntil([&] { return FileExists(temp + "VLNRUpdatePackT.exe.args"); }));
+        }
+        const std::string handOff = "Etadpu: http://update.velnor.example/vlnr/acme/mu/acme_mu.txt";
+        EXPECT_TRUE(PumpUntil([&] {
+            std::vector<std::string> texts = capture.Texts();
+            return std::find(texts.begin(), texts.end(), handOff) != texts.end();
+        }));
+    }
+}

@@ -5,7 +5,6 @@
 #include "framework/debug_output.h"
 #include "framework/path.h"
 #include "shared/facts.h"
-#include "startup/module_state.h"
 #include "update_check/update_server.h"
 
 namespace {
@@ -19,7 +18,7 @@ std::string FileListUrl(const std::string& company)
 
 }  // namespace
 
-void RunFileUpdate()
+void RunFileUpdate(const std::string& iniFilePath)
 {
     framework::DebugOutput("FileUpdate");
     // The product ships the updater beside the host. Only that folder and the
@@ -36,6 +35,6 @@ void RunFileUpdate()
         return;
     framework::DebugOutput("Do FileUpdate");
     std::string company =
-        framework::ReadProfileString("Version", "company", "self", Module().iniFilePath);
+        framework::ReadProfileString("Version", "company", "self", iniFilePath);
     etadpu(FileListUrl(company).c_str());
 }

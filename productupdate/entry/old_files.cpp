@@ -2,7 +2,6 @@
 
 #include "framework/file_find.h"
 #include "framework/win.h"
-#include "startup/module_state.h"
 
 namespace {
 const char kOldFilePattern[] = "*.(old)";
@@ -31,14 +30,13 @@ void CollectOldFiles(const std::string& directory, std::vector<std::string>& lis
     }
 }
 
-void SweepOldFiles(const char* root)
+void SweepOldFiles(const std::string& root)
 {
-    std::string directory = root ? root : Module().hostDirectory;
     // An empty text would make the pattern "\*.*", the root of the current drive.
-    if (directory.empty())
+    if (root.empty())
         return;
     std::vector<std::string> list;
-    CollectOldFiles(directory, list);
+    CollectOldFiles(root, list);
     for (const std::string& file : list)
         DeleteFileA(file.c_str());
 }

@@ -6,10 +6,10 @@
 
 #include "framework/win.h"
 
-// Deletes every "*.(old)" file in the root (the host directory when null) and
-// in every folder below it, never through a link. Files that cannot be deleted
-// stay, unreported. An empty root sweeps nothing.
-void SweepOldFiles(const char* root);
+// Deletes every "*.(old)" file in the root and in every folder below it,
+// never through a link. Files that cannot be deleted stay, unreported. An
+// empty root sweeps nothing.
+void SweepOldFiles(const std::string& root);
 
 // Appends the full path of every "*.(old)" file in the directory and below it,
 // depth first. Folders are searched, never matched themselves; a folder that is

@@ -1,7 +1,6 @@
 #include "run_log.h"
 
 #include "framework/path.h"
-#include "startup/module_state.h"
 
 namespace {
 
@@ -21,9 +20,8 @@ std::string RunMode(const RunParameters& run)
     return run.startHidden ? "normal/hidden" : "normal/shown";
 }
 
-void StartRunLog(framework::TraceLog& log, const RunParameters& run)
+void StartRunLog(framework::TraceLog& log, const RunParameters& run, const std::string& folder)
 {
-    const std::string& folder = Module().userDataDirectory;
     framework::TraceLogFiles files{folder, folder, kLogCap};
     if (!framework::IsAbsolutePath(folder) || !framework::AppendPath(files.current, kLogFile) ||
         !framework::AppendPath(files.older, kOlderLogFile))

@@ -6,13 +6,12 @@
 #include "framework/app.h"
 #include "framework/handles.h"
 #include "framework/path.h"
-#include "startup/module_state.h"
 
 namespace {
 const char kSection[] = "Frame";
 }
 
-LanguageResource* LoadLanguageLibrary(const char* directory)
+LanguageResource* LoadLanguageLibrary(const char* directory, HMODULE* library)
 {
     std::string path = directory
         ? std::string(directory)
@@ -23,14 +22,16 @@ LanguageResource* LoadLanguageLibrary(const char* directory)
         return nullptr;
     if (!framework::AppendPath(path, "common.dll"))
         return nullptr;  // a cut path would load some other file
-    framework::Library library(LoadLibraryA(path.c_str()));
-    if (!library)
+    framework::Library loaded(LoadLibraryA(path.c_str()));
+    if (!loaded)
         return nullptr;
     auto get = reinterpret_cast<GetLanguageResAProc>(
-        reinterpret_cast<void*>(GetProcAddress(library.get(), "GetLanguageResA")));
+        reinterpret_cast<void*>(GetProcAddress(loaded.get(), "GetLanguageResA")));
     if (!get)
         return nullptr;
-    Module().languageLibrary = library.release();
+    HMODULE kept = loaded.release();
+    if (library)
+        *library = kept;
     return get();
 }
 
@@ -52,27 +53,27 @@ std::string LoadStringResource(HINSTANCE module, UINT id)
     return narrow;
 }
 
-std::string LookupLanguageText(const char* key)
+std::string LookupLanguageText(const Language& language, const char* key)
 {
     std::string text;
-    if (LanguageResource* language = Module().languageResource) {
-        const char* found = language->LookupText(Module().LanguageId, kSection, key, &text);
+    if (language.resource) {
+        const char* found = language.resource->LookupText(language.id, kSection, key, &text);
         if (found)
             text = found;
     }
     return text;
 }
 
-std::string LoadLocalizedString(const char* key, UINT fallbackId)
+std::string LoadLocalizedString(const Language& language, const char* key, UINT fallbackId)
 {
-    std::string text = LookupLanguageText(key);
+    std::string text = LookupLanguageText(language, key);
     if (text.empty())
         text = LoadModuleString(fallbackId);
     return text;
 }
 
-void SetLocalizedItemText(HWND dialog, int controlId, const char* key)
+void SetLocalizedItemText(const Language& language, HWND dialog, int controlId, const char* key)
 {
     SetDlgItemTextA(dialog, controlId,
-                    LoadLocalizedString(key, static_cast<UINT>(controlId)).c_str());
+                    LoadLocalizedString(language, key, static_cast<UINT>(controlId)).c_str());
 }

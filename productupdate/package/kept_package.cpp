@@ -2,8 +2,8 @@
 
 #include "framework/debug_output.h"
 #include "mirror_pick.h"
+#include "transfer/download_folder.h"
 #include "transfer/kept_files.h"
-#include "wizard/transfer_page.h"
 
 const char* PackageFileName(bool testMode)
 {

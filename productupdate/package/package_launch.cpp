@@ -8,12 +8,12 @@
 #include "settings/settings_key_store.h"
 #include "shared/facts.h"
 #include "update_record.h"
-#include "startup/module_state.h"
 
-void LaunchPackage(const RunParameters& run, std::string packagePath)
+void LaunchPackage(const RunParameters& run, const std::string& userDataDirectory,
+                   std::string packagePath)
 {
     if (run.testMode == 0) {
-        RecordUpdate(run, std::move(packagePath));
+        RecordUpdate(run, userDataDirectory, std::move(packagePath));
         return;
     }
     packagePath.erase(std::remove(packagePath.begin(), packagePath.end(), '"'), packagePath.end());
@@ -49,17 +49,18 @@ bool ReplaceCopy(const std::string& packagePath, const std::string& folder, cons
 
 }  // namespace
 
-std::optional<std::string> PendingCopyPath()
+std::optional<std::string> PendingCopyPath(const std::string& userDataDirectory)
 {
-    std::string copy = Module().userDataDirectory;
+    std::string copy = userDataDirectory;
     if (!framework::AppendPath(copy, "VLNRUpdate") || !framework::AppendPath(copy, "VLNRUpdate.exe"))
         return std::nullopt;
     return copy;
 }
 
-void RecordUpdate(const RunParameters& run, std::string packagePath)
+void RecordUpdate(const RunParameters& run, const std::string& userDataDirectory,
+                  std::string packagePath)
 {
-    std::optional<std::string> copy = PendingCopyPath();
+    std::optional<std::string> copy = PendingCopyPath(userDataDirectory);
     if (!copy)
         return;
     std::string folder = framework::RemoveFileSpec(*copy);

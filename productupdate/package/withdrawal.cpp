@@ -20,7 +20,8 @@ void RemoveRecord(const SettingsKeyStore& store)
 
 }  // namespace
 
-bool WithdrawPendingUpdate(const std::vector<std::string>& withdrawn)
+bool WithdrawPendingUpdate(const std::vector<std::string>& withdrawn,
+                           const std::string& userDataDirectory)
 {
     if (withdrawn.empty())
         return false;
@@ -34,7 +35,7 @@ bool WithdrawPendingUpdate(const std::vector<std::string>& withdrawn)
     std::string path = store.ReadString(kRecordSection, kUpdatePathValue, "");
     RemoveRecord(store);
 
-    std::optional<std::string> own = PendingCopyPath();
+    std::optional<std::string> own = PendingCopyPath(userDataDirectory);
     bool ours = own && _stricmp(own->c_str(), path.c_str()) == 0;
     bool copyKept = ours && !DeleteFileA(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND;
     framework::DebugOutput(WithdrawnTrace(version, copyKept));

@@ -11,4 +11,5 @@
 // a file that UpdatePath names elsewhere is never touched. One trace line
 // names the version, and says so when the copy could not be deleted. True
 // when the record was withdrawn.
-bool WithdrawPendingUpdate(const std::vector<std::string>& withdrawn);
+bool WithdrawPendingUpdate(const std::vector<std::string>& withdrawn,
+                           const std::string& userDataDirectory);

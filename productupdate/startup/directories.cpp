@@ -8,7 +8,7 @@
 #include "framework/app.h"
 #include "framework/path.h"
 #include "framework/registry.h"
-#include "module_state.h"
+#include "module_context.h"
 
 namespace {
 
@@ -116,29 +116,28 @@ std::optional<std::string> CommonDataFolder()
 
 }  // namespace
 
-std::string GetInstallDirectory()
+std::string GetInstallDirectory(ModuleContext& context)
 {
-    std::string& cache = Module().installDirectory;
+    std::string& cache = context.installDirectory;
     if (cache.empty())
         cache = FindInstallDirectory();
     return cache;
 }
 
-void ResolveUserDirectories()
+void ResolveUserDirectories(ModuleContext& context)
 {
-    ModuleState& module = Module();
-    module.hostDirectory = framework::RemoveFileSpec(framework::ModuleFileName(nullptr));
-    module.userDataDirectory.clear();
+    context.hostDirectory = framework::RemoveFileSpec(framework::ModuleFileName(nullptr));
+    context.userDataDirectory.clear();
 
     std::optional<std::string> appData =
         Absolute(RegistryText(HKEY_CURRENT_USER, "Volatile Environment", "APPDATA"));
     if (appData && IsAccessibleDirectory(*appData) &&
         framework::AppendPath(*appData, kProductFolder)) {
         CreateDirectoryA(appData->c_str(), nullptr);
-        module.userDataDirectory = *appData;
+        context.userDataDirectory = *appData;
     }
-    if (module.userDataDirectory.empty())
-        module.userDataDirectory = module.hostDirectory;
+    if (context.userDataDirectory.empty())
+        context.userDataDirectory = context.hostDirectory;
 }
 
 int ResolveDataDirectory(std::string& directory)

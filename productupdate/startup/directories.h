@@ -3,11 +3,14 @@
 
 #include <string>
 
-// The folder of the product's shared component, found once and cached.
-std::string GetInstallDirectory();
+struct ModuleContext;
 
-// Sets the host directory and the user data directory of the module state.
-void ResolveUserDirectories();
+// The folder of the product's shared component, found once and cached in
+// the context.
+std::string GetInstallDirectory(ModuleContext& context);
+
+// Sets the host directory and the user data directory of the context.
+void ResolveUserDirectories(ModuleContext& context);
 
 // The all-users data folder of the product ("Velnor" under the common
 // application data), created when missing. 1 when a folder was found, 0 when

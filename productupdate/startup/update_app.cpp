@@ -4,7 +4,6 @@
 #include "directories.h"
 #include "framework/path.h"
 #include "i18n/language.h"
-#include "module_state.h"
 #include "framework/app.h"
 #include "settings/settings_key_store.h"
 #include "signing/manifest_trust.h"
@@ -27,26 +26,24 @@ int ReadLanguageId(const std::string& installDirectory)
 
 }  // namespace
 
-ModuleState& Module()
+void StartModule(ModuleContext& context)
 {
-    static ModuleState state;
-    return state;
+    context.updateKeys = LoadUpdateKeys(framework::ModuleInstance());
+    context.updateKeyUnreadable = HasUnreadableUpdateKey(framework::ModuleInstance());
+    std::string installDirectory = GetInstallDirectory(context);
+
+    context.language.resource = LoadLanguageLibrary(installDirectory.c_str());
+    if (context.language.resource)
+        context.language.resource->Initialize();
+
+    context.language.id = ReadLanguageId(installDirectory);
+
+    ResolveUserDirectories(context);
 }
 
 BOOL UpdateApp::InitInstance()
 {
-    ModuleState& module = Module();
-    module.updateKeys = LoadUpdateKeys(framework::ModuleInstance());
-    module.updateKeyUnreadable = HasUnreadableUpdateKey(framework::ModuleInstance());
-    std::string installDirectory = GetInstallDirectory();
-
-    module.languageResource = LoadLanguageLibrary(installDirectory.c_str());
-    if (module.languageResource)
-        module.languageResource->Initialize();
-
-    module.LanguageId = ReadLanguageId(installDirectory);
-
-    ResolveUserDirectories();
+    StartModule(context);
     return App::InitInstance();
 }
 

@@ -10,7 +10,6 @@
 #include "settings/settings_key_store.h"
 #include "shared/facts.h"
 #include "signing/manifest_trust.h"
-#include "startup/module_state.h"
 #include "update_decision.h"
 #include "update_manifest.h"
 
@@ -100,8 +99,9 @@ bool TakeDecision(const UpdateDecision& decision, const UpdateManifest& manifest
     return true;
 }
 
-ManifestEvaluation EvaluateManifest(const UpdateManifest& manifest, RunParameters& run, int& force,
-                                    std::vector<std::string>& urls, std::string& info)
+ManifestEvaluation EvaluateManifest(const ModuleContext& context, const UpdateManifest& manifest,
+                                    RunParameters& run, int& force, std::vector<std::string>& urls,
+                                    std::string& info)
 {
     ManifestEvaluation evaluation;
     force = 0;
@@ -109,7 +109,8 @@ ManifestEvaluation EvaluateManifest(const UpdateManifest& manifest, RunParameter
     // A withdrawn pending update goes first, so that a good offer of the
     // same manifest is decided as if none had been recorded.
     if (!run.testMode)
-        evaluation.withdrawn = WithdrawPendingUpdate(WithdrawnVersions(manifest.withdrawn));
+        evaluation.withdrawn = WithdrawPendingUpdate(WithdrawnVersions(manifest.withdrawn),
+                                                     context.userDataDirectory);
 
     std::optional<std::string> registryVersion;
     framework::RegKey key = framework::OpenRegKey(HKEY_CURRENT_USER, kRecordKey, KEY_READ);
@@ -127,7 +128,7 @@ ManifestEvaluation EvaluateManifest(const UpdateManifest& manifest, RunParameter
     bool heldBack = decision.newer && decision.offer() && HeldBack(manifest, run);
     if (heldBack)
         decision = UpdateDecision{};
-    if (!TakeDecision(decision, manifest, !Module().updateKeys.empty(), run, force, urls))
+    if (!TakeDecision(decision, manifest, !context.updateKeys.empty(), run, force, urls))
         evaluation.outcome = Declined(decision, heldBack);
     else
         evaluation.outcome = AlreadyPending(run) ? ManifestOutcome::Pending : ManifestOutcome::Offered;

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "run/run_parameters.h"
+#include "startup/module_context.h"
 #include "update_decision.h"
-#include "wizard/run_parameters.h"
 
 // What the evaluation of a manifest decided for this installation, in the
 // order it is decided: only Offered fetches a package.
@@ -32,9 +33,11 @@ struct ManifestEvaluation {
 // to fetch, pending or not, its URLs are appended to urls; force and the
 // run's offeredVersion and silentUpdate are set as far as the decision got. info gets the manifest's
 // description whatever the outcome. An offer identical to the one already
-// recorded as pending, in the same silent mode, is withheld.
-ManifestEvaluation EvaluateManifest(const UpdateManifest& manifest, RunParameters& run, int& force,
-                                    std::vector<std::string>& urls, std::string& info);
+// recorded as pending, in the same silent mode, is withheld. The context
+// gives the publisher's keys and the folder of the module's pending copy.
+ManifestEvaluation EvaluateManifest(const ModuleContext& context, const UpdateManifest& manifest,
+                                    RunParameters& run, int& force, std::vector<std::string>& urls,
+                                    std::string& info);
 
 // What a run takes from a decision, on plain values: the offered version,
 // the applying packet's force and silent flags, and the URLs with their pin

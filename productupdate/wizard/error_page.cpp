@@ -31,7 +31,7 @@ BOOL ErrorPage::OnInitDialog()
     WizardPage::OnInitDialog();
     if (WizardFrame* frame = Frame()) {
         frame->ApplyButtons(okOpens.empty() ? PageKind::Error : PageKind::DownloadError);
-        frame->runFinished = 1;
+        frame->run().runFinished = 1;
     }
     return TRUE;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "resources/resource.h"
 #include "wizard_page.h"
@@ -9,12 +10,15 @@
 class ErrorPage : public WizardPage {
 public:
     enum { IDD = IDD_ERROR_PAGE };
-    explicit ErrorPage(HWND parent) : WizardPage(IDD, parent) {}
+    // okOpens is a page the frame's OK opens in the user's browser, for an
+    // error the user can get round there; empty: OK stays disabled.
+    ErrorPage(HWND parent, std::string text, std::string okOpens = {})
+        : WizardPage(IDD, parent), errorText(std::move(text)), okOpens(std::move(okOpens))
+    {
+    }
 
-    std::string errorText;  // set before the window is created
-    // A page the frame's OK opens in the user's browser, for an error the
-    // user can get round there; empty: OK stays disabled.
-    std::string okOpens;
+    std::string errorText;
+    const std::string okOpens;
 
     void OnFrameOk() override;
 

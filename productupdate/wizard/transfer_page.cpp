@@ -1,32 +1,11 @@
 #include "transfer_page.h"
 
-#include "framework/app.h"
 #include "framework/data_exchange.h"
-#include "framework/path.h"
 #include "i18n/language.h"
 #include "resources/resource.h"
+#include "transfer/download_folder.h"
 #include "transfer/update_session.h"
 #include "wizard_frame.h"
-
-namespace {
-
-// The temporary folder, or else the folder of this module's file.
-std::string DownloadFolder()
-{
-    std::string folder = framework::TempFolder();
-    if (folder.empty())
-        folder = framework::RemoveFileSpec(framework::ModuleFileName(framework::ModuleInstance()));
-    return folder;
-}
-
-}  // namespace
-
-std::string DownloadPath(const std::string& fileName)
-{
-    std::string file = DownloadFolder();
-    framework::AppendPath(file, fileName.c_str());
-    return file;
-}
 
 TransferPage::TransferPage(UINT templateId, HWND parent, PageKind kind, int statusId,
                            const char* statusKey)
@@ -40,13 +19,13 @@ void TransferPage::DoDataExchange(framework::DataExchange& exchange)
     exchange.Control(IDC_PROGRESS, m_progress);
 }
 
-void TransferPage::StartTransfer(const std::string& url, const std::string& fileName,
-                                 const PackagePin& pin, std::uint64_t maxLength, bool resumable)
+void TransferPage::StartTransfer(const Fetch& fetch)
 {
-    LaunchUpdateSession(url, DownloadPath(fileName), hwnd(), pin, maxLength, resumable);
+    LaunchUpdateSession(fetch.url, DownloadPath(fetch.fileName), hwnd(), fetch.pin,
+                        fetch.maxLength, fetch.resumable);
 
-    SetLocalizedItemText(hwnd(), IDC_WELCOMETIP, "IDC_WELCOMETIP");
-    SetLocalizedItemText(hwnd(), statusId_, statusKey_);
+    SetLocalizedItemText(PageLanguage(), hwnd(), IDC_WELCOMETIP, "IDC_WELCOMETIP");
+    SetLocalizedItemText(PageLanguage(), hwnd(), statusId_, statusKey_);
     if (WizardFrame* frame = Frame())
         frame->ApplyButtons(kind_);
 }

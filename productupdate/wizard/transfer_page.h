@@ -3,19 +3,13 @@
 // and hands the outcome to the page that derives from it.
 #pragma once
 
-#include <cstdint>
-#include <limits>
 #include <optional>
 #include <string>
 
 #include "framework/progress_bar.h"
 #include "page_buttons.h"
-#include "transfer/package_pin.h"
+#include "run/update_run.h"
 #include "wizard_page.h"
-
-// The full path of fileName in the run's download folder: the temporary
-// folder, or else the folder of this module's file.
-std::string DownloadPath(const std::string& fileName);
 
 class TransferPage : public WizardPage {
 protected:
@@ -23,17 +17,14 @@ protected:
     // what the page waits for, with its language key.
     TransferPage(UINT templateId, HWND parent, PageKind kind, int statusId, const char* statusKey);
 
-    // Starts the session for the URL into fileName in the run's download
-    // folder, then sets the page's texts and the frame's buttons. Called from
-    // the page's initialisation, after the base's. A body declared longer
-    // than maxLength fails the transfer. A resumable transfer keeps the
+    // Starts the session for the fetch into the run's download folder, then
+    // sets the page's texts and the frame's buttons. Called from the page's
+    // initialisation, after the base's. A resumable transfer keeps the
     // bytes of a cut body for the next run (see transfer/kept_files.h).
-    void StartTransfer(const std::string& url, const std::string& fileName, const PackagePin& pin,
-                       std::uint64_t maxLength = std::numeric_limits<std::uint64_t>::max(),
-                       bool resumable = false);
+    void StartTransfer(const Fetch& fetch);
 
     // The one completion notice: the downloaded file, or nothing when the
-    // transfer failed. A page that replaces itself here touches nothing of
+    // transfer failed. A page that moves the run on here touches nothing of
     // its own afterwards.
     virtual void OnTransferEnded(const std::optional<std::string>& file) = 0;
 

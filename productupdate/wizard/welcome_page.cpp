@@ -2,14 +2,13 @@
 
 #include "i18n/language.h"
 #include "resources/resource.h"
-#include "update_check/query_page.h"
 #include "wizard_frame.h"
 
 BOOL WelcomePage::OnInitDialog()
 {
     WizardPage::OnInitDialog();
-    SetLocalizedItemText(hwnd(), IDC_UPDATEHELP, "IDC_UPDATEHELP");
-    SetLocalizedItemText(hwnd(), IDC_NEXTQUERY, "IDC_NEXTQUERY");
+    SetLocalizedItemText(PageLanguage(), hwnd(), IDC_UPDATEHELP, "IDC_UPDATEHELP");
+    SetLocalizedItemText(PageLanguage(), hwnd(), IDC_NEXTQUERY, "IDC_NEXTQUERY");
     if (WizardFrame* frame = Frame())
         frame->ApplyButtons(PageKind::Welcome);
     return TRUE;
@@ -18,6 +17,6 @@ BOOL WelcomePage::OnInitDialog()
 int WelcomePage::OnNext()
 {
     if (WizardFrame* frame = Frame())
-        frame->ReplacePage(std::make_unique<QueryPage>(parent()));  // this page is gone afterwards
+        frame->MoveOn(StepOutcome::Next);  // this page is gone afterwards
     return 0;
 }

@@ -9,7 +9,7 @@ public:
     enum { IDD = IDD_WELCOME_PAGE };
     explicit WelcomePage(HWND parent) : WizardPage(IDD, parent) {}
 
-    // Moves on to the query page.
+    // Moves the run on to its next page.
     int OnNext() override;
 
 protected:

@@ -3,13 +3,11 @@
 #include "framework/app.h"
 #include "i18n/language.h"
 #include "resources/resource.h"
-#include "update_check/query_page.h"
-#include "welcome_page.h"
-#include "wizard_page.h"
 
-WizardFrame::WizardFrame(HWND parent)
+WizardFrame::WizardFrame(UpdateRun& run, HWND parent)
     : Dialog(IDD),
       icon(LoadIconA(framework::ModuleInstance(), MAKEINTRESOURCEA(IDI_PRODUCT))),
+      run_(run),
       parent_(parent)
 {
 }
@@ -33,67 +31,25 @@ BOOL WizardFrame::OnInitDialog()
     SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 
-    SetLocalizedItemText(hwnd(), IDC_NEXT, "IDC_NEXT");
-    SetLocalizedItemText(hwnd(), IDC_BEFORE, "IDC_BEFORE");
+    const Language& language = run_.language();
+    SetLocalizedItemText(language, hwnd(), IDC_NEXT, "IDC_NEXT");
+    SetLocalizedItemText(language, hwnd(), IDC_BEFORE, "IDC_BEFORE");
     // The string entries 1 and 2 are a progress format and a download error,
     // no button labels: without a language text, OK and Cancel keep theirs.
-    std::string ok = LookupLanguageText("IDOK");
+    std::string ok = LookupLanguageText(language, "IDOK");
     if (!ok.empty())
         SetDlgItemTextA(hwnd(), IDOK, ok.c_str());
-    std::string cancel = LookupLanguageText("IDCANCEL");
+    std::string cancel = LookupLanguageText(language, "IDCANCEL");
     if (!cancel.empty())
         SetDlgItemTextA(hwnd(), IDCANCEL, cancel.c_str());
 
-    if (startHidden) {
-        PlaceFirstPage(std::make_unique<QueryPage>(hwnd()));
+    if (run_.startHidden) {
+        PlaceFirstPage(PageKind::Query);
         ShowWindow(hwnd(), SW_HIDE);
     } else {
-        PlaceFirstPage(std::make_unique<WelcomePage>(hwnd()));
+        PlaceFirstPage(PageKind::Welcome);
     }
     return TRUE;
-}
-
-void WizardFrame::PlaceFirstPage(std::unique_ptr<WizardPage> page)
-{
-    currentPage = page.get();
-    bool created = false;
-    try {
-        created = page->CreatePage();
-    } catch (...) {
-        currentPage = nullptr;  // the page goes with the unwinding
-        throw;
-    }
-    if (!created) {
-        // A frame without a page has nothing that could ever end its run.
-        currentPage = nullptr;
-        EndDialog(-1);
-        return;
-    }
-    WizardPage* placed = page.release();
-    ShowWindow(placed->hwnd(), SW_SHOW);
-    MoveWindow(placed->hwnd(), pageRect.left, pageRect.top, pageRect.right - pageRect.left,
-               pageRect.bottom - pageRect.top, TRUE);
-}
-
-bool WizardFrame::ReplacePage(std::unique_ptr<WizardPage> page)
-{
-    if (!page->CreatePage())
-        return false;
-    WizardPage* next = page.release();
-    WizardPage* previous = currentPage;
-    currentPage = next;
-    if (previous)
-        ::DestroyWindow(previous->hwnd());  // the old page deletes itself here
-    PlacePage(next);
-    return true;
-}
-
-void WizardFrame::PlacePage(WizardPage* page)
-{
-    MoveWindow(page->hwnd(), pageRect.left, pageRect.top, pageRect.right - pageRect.left,
-               pageRect.bottom - pageRect.top, TRUE);
-    ShowWindow(page->hwnd(), SW_SHOW);
-    SetFocus(page->hwnd());
 }
 
 void WizardFrame::ShowButton(int id, int show)
@@ -120,8 +76,8 @@ void WizardFrame::ApplyButtons(PageKind page)
 bool WizardFrame::OnCommand(WORD id, WORD code)
 {
     if (id == IDC_NEXT && code == BN_CLICKED) {
-        if (currentPage)
-            currentPage->OnNext();
+        if (page_)
+            page_->OnNext();
         return true;
     }
     return Dialog::OnCommand(id, code);
@@ -129,15 +85,15 @@ bool WizardFrame::OnCommand(WORD id, WORD code)
 
 void WizardFrame::OnOK()
 {
-    if (currentPage)
-        currentPage->OnFrameOk();
+    if (page_)
+        page_->OnFrameOk();
     Dialog::OnOK();
 }
 
 void WizardFrame::OnCancel()
 {
-    if (!runFinished && currentPage)
-        currentPage->OnCancel();
+    if (!run_.runFinished && page_)
+        page_->OnCancel();
     Dialog::OnCancel();
 }
 
@@ -168,7 +124,7 @@ int WizardFrame::DoModal()
         if (CreateIndirect(dialogTemplate, owner)) {
             CenterOnScreen();
             if (ContinueModal()) {
-                DWORD flags = startHidden ? 0 : framework::kModalShowOnIdle;
+                DWORD flags = run_.startHidden ? 0 : framework::kModalShowOnIdle;
                 if (GetWindowLongA(hwnd(), GWL_STYLE) & DS_NOIDLEMSG)
                     flags |= framework::kModalNoIdleMessage;
                 RunModalLoop(flags);
@@ -258,4 +214,4 @@ void WizardFrame::OnMouseNotify(LPARAM mouseMessage)
     }
 }
 
-void WizardFrame::OnNcDestroy() { instanceMutex.reset(); }
+void WizardFrame::OnNcDestroy() { run_.instanceMutex.reset(); }

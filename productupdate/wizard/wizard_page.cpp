@@ -4,15 +4,22 @@
 
 WizardPage::WizardPage(UINT templateId, HWND parent) : Dialog(templateId), parent_(parent) {}
 
-bool WizardPage::CreatePage()
-{
-    if (!Create(parent_))
-        return false;
-    ownsItself_ = true;
-    return true;
-}
+bool WizardPage::CreatePage() { return Create(parent_); }
 
 WizardFrame* WizardPage::Frame() const { return WizardFrame::OfPage(parent_); }
+
+UpdateRun* WizardPage::Run() const
+{
+    WizardFrame* frame = Frame();
+    return frame ? &frame->run() : nullptr;
+}
+
+const Language& WizardPage::PageLanguage() const
+{
+    static const Language none;
+    UpdateRun* run = Run();
+    return run ? run->language() : none;
+}
 
 bool WizardPage::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
 {
@@ -25,10 +32,4 @@ bool WizardPage::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
         SetFocus(parent_);
     result = 0;
     return true;
-}
-
-void WizardPage::OnNcDestroy()
-{
-    if (ownsItself_)
-        delete this;
 }

@@ -8,7 +8,7 @@
 #include "registry_sandbox.h"
 #include "shared/facts.h"
 #include "signing/manifest_trust.h"
-#include "startup/module_state.h"
+#include "startup/module_context.h"
 #include "tool_error.h"
 #include "update_check/evaluate_manifest.h"
 #include "update_check/rollout.h"
@@ -45,15 +45,17 @@ std::string CopyOf(const ManifestInput& manifest)
 void Evaluate(const ManifestInput& manifest, const Installation& installation, const std::string& channel,
               Explanation& out)
 {
-    Module().updateKeys = installation.keys;
     std::optional<UpdateManifest> accepted = AcceptManifest(CopyOf(manifest), channel, installation.keys);
     out.trusted = accepted.has_value();
     if (!out.trusted)
         return;
+    // The installation's own context: its keys, and no folder of a pending copy.
+    ModuleContext context;
+    context.updateKeys = installation.keys;
     RunParameters run;
     run.installedVersion = installation.installed;
     run.testMode = installation.testMode ? 1 : 0;
-    ManifestEvaluation evaluation = EvaluateManifest(*accepted, run, out.force, out.urls, out.info);
+    ManifestEvaluation evaluation = EvaluateManifest(context, *accepted, run, out.force, out.urls, out.info);
     out.result = evaluation.offered();
     out.withdrawn = evaluation.withdrawn;
     out.heldBack = evaluation.outcome == ManifestOutcome::HeldBack;
@@ -75,7 +77,6 @@ std::optional<std::string> KeyedRefusal(const ManifestInput& manifest, const std
         return std::nullopt;
     RegistrySandbox sandbox;
     framework::TraceCollector trace;
-    Module().updateKeys = keys;
     std::string fetched = channel.value_or(framework::ReadProfileString("Full", "Channel", "", manifest.path));
     if (AcceptManifest(CopyOf(manifest), fetched, keys))
         return std::nullopt;

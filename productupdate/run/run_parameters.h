@@ -1,6 +1,6 @@
-// The parameters of one update run: filled by the entry point before the
-// wizard runs, read and filled by the pages and the update decision during
-// it. The wizard frame holds them.
+// The parameters of one update run: filled from the switches and the
+// installation before the wizard runs, read and filled by the run's steps
+// during it. The run holds them.
 #pragma once
 
 #include <string>
@@ -13,6 +13,8 @@ struct RunParameters {
     int interactive = 0;    // 1: a run the user asked for; "no update" is then shown
     int testMode = 0;       // nonzero: test names, test manifest, the package is started
     std::string installedVersion;
+    std::string iniFilePath;          // VLNR.INI in the data directory
+    std::string manifestUrlOverride;  // the URL switch; empty: the update server's
     framework::Handle instanceMutex;  // the mode's mutex; closed with the frame's window
     std::string offeredVersion;       // the manifest's version, once it passed the version step
     PackagePin packagePin;            // what the manifest pins of the offered package
