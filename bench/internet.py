@@ -12,6 +12,7 @@ import hashlib
 import json
 import os
 import sys
+import time
 
 from measure import run
 
@@ -126,6 +127,7 @@ class Internet:
         for case, pinned in (("proxy-first", True), ("proxy-second", True), ("proxy-unpinned", False)):
             before = self.served(path)
             result = self.session(case, self.http + path, size, pinned)
+            time.sleep(0.5)  # nginx logs a request once its connection is done with it
             result["served_bytes"] = self.served(path) - before
             self.results.write(json.dumps(dict(result, case=case + "-served")) + "\n")
 
