@@ -7,6 +7,8 @@ import json
 import statistics
 from collections import defaultdict
 
+from report import machine
+
 HEADING = "## Over https and through a caching proxy"
 MB = 10**6
 
@@ -24,7 +26,7 @@ def all_ok(runs, *cases):
     return "yes" if all(r["ok"] for case in cases for r in runs[case]) else "NO"
 
 
-def section(runs):
+def section(runs, host):
     mbps = lambda wall: 100 / wall
     ms = lambda wall: wall * 1000
     lines = [
@@ -34,8 +36,10 @@ def section(runs):
         "test authority trusted in the benchmark's prefix, squid as a caching proxy), a 100 MB "
         "package of random bytes and the rig's manifest, fetched directly by the download session "
         "(`download_bench session`) and by curl. %d × each 100 MB transfer, %d × each manifest "
-        "fetch; medians with the lowest and highest in brackets." % (
-            len(runs["session-http"]), len(runs["manifest-http"])),
+        "fetch; medians with the lowest and highest in brackets. Measured %s on the %s build, "
+        "%d cores, load average at the end %s (the machine is shared)." % (
+            len(runs["session-http"]), len(runs["manifest-http"]), host["date"],
+            host["build"], host["cores"], host["load"]),
         "",
         "| Run | http MB/s | https MB/s | https ÷ http (throughput; goal ≥ 0.9) | whole |",
         "|---|---|---|---|---|",
@@ -82,7 +86,7 @@ def main():
         for line in results:
             run = json.loads(line)
             runs[run["case"]].append(run)
-    text = section(runs)
+    text = section(runs, machine())
     print(text, end="")
     if args.markdown:
         with open(args.markdown) as existing:
