@@ -229,13 +229,16 @@ TEST(DeliveryPathRows, Direct)
     }
 }
 
-// Lines of the origin's access log that name the path.
-size_t OriginRequests(const std::string& path)
+// Requests for the path in the origin's access log, of those that came
+// through the proxy named `via` when one is named.
+size_t OriginRequests(const std::string& path, const std::string& via = "")
 {
     std::string log = ReadFileBytes("Z:" + Env("VELNOR_NGINX_ACCESS_LOG"));
     size_t count = 0;
-    for (size_t at = 0; (at = log.find("\"GET " + path + " ", at)) != std::string::npos; ++at)
-        ++count;
+    for (size_t at = 0; (at = log.find("\"GET " + path + " ", at)) != std::string::npos; ++at) {
+        std::string line = log.substr(at, log.find('\n', at) - at);
+        count += line.find(via) != std::string::npos;
+    }
     return count;
 }
 
@@ -294,6 +297,7 @@ TEST(DeliveryPathRows, AuthProxyWithThePlatformsCredentials)
     SKIP_UNLESS_IN_GROUP("auth-proxy-credentials");
     ExpectArrives(Env("VELNOR_NGINX_URL") + "/manifest.ini", Kind::Manifest);
     ExpectArrives(Env("VELNOR_NGINX_URL") + "/pack.bin", Kind::PinnedPackage);
+    EXPECT_EQ(OriginRequests("/pack.bin", "velnor-auth-proxy"), 1u) << "through the proxy, not around it";
 }
 
 // Runs each group of rows above in a process of its own, with the test
