@@ -1,7 +1,7 @@
 // The in-process runs of scripts/bench, one transfer per start:
 //   download_bench platform URL
 //   download_bench floor URL
-//   download_bench session URL FILE
+//   download_bench session URL FILE [SHA256 SIZE]
 // Prints one "bench-result" line; exit code 0 when the transfer was whole.
 #include <cstdio>
 #include <cstring>
@@ -25,7 +25,7 @@ LONG WINAPI EndOnCrash(EXCEPTION_POINTERS* info)
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: download_bench platform|floor URL | session URL FILE\n");
+    std::fprintf(stderr, "usage: download_bench platform|floor URL | session URL FILE [SHA256 SIZE]\n");
     return 2;
 }
 
@@ -48,8 +48,9 @@ int main(int argc, char** argv)
             count = RunPlatformCeiling(url, sample);
         else if (std::strcmp(mode, "floor") == 0)
             count = RunNoticeFloor(url, sample);
-        else if (std::strcmp(mode, "session") == 0 && argc >= 4)
-            count = RunSession(url, argv[3], sample);
+        else if (std::strcmp(mode, "session") == 0 && (argc == 4 || argc == 6))
+            count = RunSession(url, argv[3], argc == 6 ? ReadPackagePin(argv[4], argv[5]) : PackagePin{},
+                               sample);
         else
             return Usage();
         PrintResult(mode, sample, count);

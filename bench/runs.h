@@ -6,6 +6,7 @@
 #include <string>
 
 #include "measurement.h"
+#include "transfer/package_pin.h"
 
 // The platform's ceiling: 64 KiB reads from WinINet, nothing else.
 TransferCount RunPlatformCeiling(const std::string& url, Sample& sample);
@@ -14,5 +15,8 @@ TransferCount RunPlatformCeiling(const std::string& url, Sample& sample);
 // one synchronous notice to a window on this thread, nothing else.
 TransferCount RunNoticeFloor(const std::string& url, Sample& sample);
 
-// The download session itself, into the file, its notices received here.
-TransferCount RunSession(const std::string& url, const std::string& file, Sample& sample);
+// The download session itself, into the file, its notices received here; a
+// package pinned as a manifest pins it when the pin is given (a cache on the
+// way may then answer for it).
+TransferCount RunSession(const std::string& url, const std::string& file, const PackagePin& pin,
+                         Sample& sample);

@@ -30,7 +30,8 @@ std::uint64_t FileSize(const std::string& file)
 
 }  // namespace
 
-TransferCount RunSession(const std::string& url, const std::string& file, Sample& sample)
+TransferCount RunSession(const std::string& url, const std::string& file, const PackagePin& pin,
+                         Sample& sample)
 {
     NoticeReceiver receiver;
     framework::Handle gone(CreateEventA(nullptr, TRUE, FALSE, nullptr));
@@ -38,6 +39,7 @@ TransferCount RunSession(const std::string& url, const std::string& file, Sample
         throw std::runtime_error("cannot create an event");
     Stopwatch watch;
     auto* session = new TimedSession(url, file, receiver.hwnd(), gone.get());
+    session->m_pin = pin;
     if (session->Start() != 0)
         throw std::runtime_error("cannot start the session");
     receiver.RunUntilComplete();

@@ -1,6 +1,6 @@
 // A cut package transfer continues in the next run: the session on real
 // WinINet against the scripted server (and, where the test is started with
-// them, nginx and Python's http.server), over two sessions as two runs would
+// them, nginx over http and https, and Python's http.server), over two sessions as two runs would
 // make them. Also the plain rules of what is kept and what continues it.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -18,6 +18,7 @@
 #include "support/debug_capture.h"
 #include "support/http_test_server.h"
 #include "support/notice_window.h"
+#include "support/root_store.h"
 #include "support/temp_folder.h"
 #include "transfer/kept_files.h"
 #include "transfer/kept_transfer.h"
@@ -335,11 +336,14 @@ TEST_F(Resume, RealServersContinueOrStartOverAndEndWithTheRightFile)
         GTEST_SKIP() << "started without the real servers (tests/with-real-servers starts them)";
     std::string package = ReadFileBytes(std::string("Z:") + files + "/pack.bin");
     ASSERT_GT(package.size(), kCut);
+    // Before this process's first TLS request, so that its checks see it.
+    TrustedRoot authority(std::string("Z:") + std::getenv("VELNOR_CA_DER"));
     struct Case {
         const char* server;
         const char* trace;
     } cases[] = {
         {"VELNOR_NGINX_URL", "Package transfer resumes from byte 70000"},
+        {"VELNOR_HTTPS_URL", "Package transfer resumes from byte 70000"},
         {"VELNOR_HTTP_SERVER_URL", "Package transfer starts over: the server sent the whole file"},
     };
     for (const Case& c : cases) {
@@ -351,7 +355,8 @@ TEST_F(Resume, RealServersContinueOrStartOverAndEndWithTheRightFile)
         ASSERT_TRUE(framework::ParseUrl(url, parsed));
         framework::InternetSession internet("probe", 1, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
         auto connection = internet.GetHttpConnection(parsed.server, parsed.port);
-        auto head = connection->OpenRequest("HEAD", parsed.object, 1, INTERNET_FLAG_RELOAD);
+        DWORD secure = parsed.service == framework::InternetService::Https ? INTERNET_FLAG_SECURE : 0;
+        auto head = connection->OpenRequest("HEAD", parsed.object, 1, INTERNET_FLAG_RELOAD | secure);
         ASSERT_TRUE(head->SendRequest(30000));
         std::string etag, lastModified;
         head->QueryInfo(HTTP_QUERY_ETAG, etag);

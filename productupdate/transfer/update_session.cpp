@@ -195,9 +195,16 @@ UpdateSession::Retry UpdateSession::TransferOnce(framework::OutputFile& file, Re
         return Retry::StartOver;
     if (body->whole && body->total > m_maxLength)
         Refuse(kOverTheLimit);
-    // A pinned package of another size is refused before its body is read.
-    if (m_pin.size && *m_pin.size != body->total)
+    // A pinned package of another size is refused before its body is read;
+    // a cache on the way may hold an older file of another size under this
+    // URL, so that answer is first asked of the origin itself.
+    if (m_pin.size && *m_pin.size != body->total) {
+        if (!fromOrigin) {
+            framework::DebugOutput(std::string(kSizeMismatch) + ": asking the origin server");
+            return Retry::FromOrigin;
+        }
         Refuse(kSizeMismatch);
+    }
     if (m_resumable)
         KeepFrom(*answer.request, *body);
     m_deadline = m_start + TransferDeadlineMs(body->total, m_deadlineFloorMs);
