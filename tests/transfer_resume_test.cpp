@@ -213,8 +213,9 @@ TEST_F(Resume, BytesAreKeptOnlyUnderAValidatorAndOnlyForTheSamePackage)
         server.Serve("/pack.exe", c.first);
         EXPECT_FALSE(Fetch(server.Url("/pack.exe")).succeeded);
         EXPECT_EQ(Kept(), c.kept);
-        if (!c.kept)
+        if (!c.kept) {
             EXPECT_TRUE(NothingLeft());
+        }
         c.between();
 
         server.Serve("/pack.exe", RangedFile(kPackage, "ETag: \"v1\""));
@@ -222,8 +223,9 @@ TEST_F(Resume, BytesAreKeptOnlyUnderAValidatorAndOnlyForTheSamePackage)
         EXPECT_TRUE(second.succeeded);
         EXPECT_THAT(LastRequest(), Not(HasSubstr("Range:"))) << "nothing usable was kept";
         EXPECT_EQ(ReadFileBytes(target), kPackage);
-        if (c.trace)
+        if (c.trace) {
             EXPECT_THAT(second.traces, Contains(c.trace));
+        }
     }
 }
 

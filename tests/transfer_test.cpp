@@ -287,8 +287,9 @@ TEST_F(Transfer, BodiesWithoutALengthAreReadAgainstTheirBound)
         if (!c.refusal) {
             EXPECT_TRUE(Succeeded());
             EXPECT_EQ(ReadFileBytes(target), body);
-            if (c.pin.size)
+            if (c.pin.size) {
                 EXPECT_EQ(window.Percents().back(), 100u) << "the bar goes toward the pinned size";
+            }
         } else {
             EXPECT_TRUE(FailedAndLeftNoFile());
             EXPECT_THAT(capture.Texts(), testing::Contains(testing::HasSubstr(c.refusal)));
